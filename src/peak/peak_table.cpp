@@ -1,0 +1,47 @@
+#include "peak/peak_table.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/runtime.h"
+
+bool create_peak_table(PeakTable& table) {
+  constexpr std::size_t kSlots = static_cast<std::size_t>(kNodeCapacity) + 1;
+  // calloc: zeroed at once, and pages that no node reaches are never touched.
+  table.magnitude = static_cast<float*>(std::calloc(kSlots, sizeof(float)));
+  table.x = static_cast<float*>(std::calloc(kSlots, sizeof(float)));
+  table.y = static_cast<float*>(std::calloc(kSlots, sizeof(float)));
+  if (!table.magnitude || !table.x || !table.y) {
+    release_peak_table(table);
+    return platform::fail(platform::kOutOfMemory, "nicht genug Speicher für die Knotentabelle");
+  }
+  return true;
+}
+
+void release_peak_table(PeakTable& table) {
+  std::free(table.magnitude);
+  std::free(table.x);
+  std::free(table.y);
+  table = PeakTable{};
+}
+
+// Magnitudes above the single-precision range all round to infinity; comparing
+// them in double keeps the larger vector rather than simply the first.
+void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, float y) {
+  auto exact = [](float a, float b) {
+    return platform::square_root(platform::__vbaPowerR8(a, 2.0) + platform::__vbaPowerR8(b, 2.0));
+  };
+  if (exact(x, y) > exact(table.x[node], table.y[node])) {
+    table.x[node] = x;
+    table.y[node] = y;
+  }
+}
+
+bool peak(const PeakTable& table, std::int32_t node, float& x, float& y) {
+  if (node < 1 || node > kNodeCapacity) {
+    return platform::fail(platform::kOutOfRange, "node " + std::to_string(node));
+  }
+  x = table.x[node];
+  y = table.y[node];
+  return true;
+}

@@ -1,0 +1,284 @@
+#include "platform/channel.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include "platform/runtime.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string system_reason(int code) {
+  return std::error_code(code, std::generic_category()).message();
+}
+
+std::FILE* open_file(const fs::path& name, bool for_writing) {
+#ifdef _WIN32
+  return _wfopen(name.c_str(), for_writing ? L"wb" : L"rb");
+#else
+  return std::fopen(name.c_str(), for_writing ? "wb" : "rb");
+#endif
+}
+
+bool same_ignoring_case(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    unsigned char ca = static_cast<unsigned char>(a[i]);
+    unsigned char cb = static_cast<unsigned char>(b[i]);
+    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + 32);
+    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + 32);
+    if (ca != cb) return false;
+  }
+  return true;
+}
+
+// The one entry of name's folder that equals name apart from ASCII case, or
+// an empty path when there is none or more than one.
+fs::path find_ignoring_case(const fs::path& name) {
+  std::error_code ec;
+  const fs::path folder = name.has_parent_path() ? name.parent_path() : fs::path(".");
+  const std::string wanted = name.filename().string();
+  fs::path found;
+  int matches = 0;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (same_ignoring_case(it->path().filename().string(), wanted)) {
+      found = it->path();
+      ++matches;
+    }
+  }
+  return matches == 1 ? found : fs::path();
+}
+
+bool is_folder(std::FILE* file) {
+#ifdef _WIN32
+  (void)file;  // a folder does not open as a file here
+  return false;
+#else
+  struct stat st {};
+  return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
+#endif
+}
+
+long long process_id() {
+#ifdef _WIN32
+  return _getpid();
+#else
+  return getpid();
+#endif
+}
+
+bool open_input(Channel& c, const fs::path& name) {
+  std::FILE* file = open_file(name, false);
+  if (!file && errno == ENOENT) {
+    const fs::path other = find_ignoring_case(name);
+    if (!other.empty()) file = open_file(other, false);
+  }
+  if (!file) {
+    const int code = errno;
+    return fail(code == ENOENT ? kFileNotFound : kAccessDenied, system_reason(code));
+  }
+  if (is_folder(file)) {
+    std::fclose(file);
+    return fail(kAccessDenied, system_reason(EISDIR));
+  }
+  c.buffer.reset(new (std::nothrow) char[kBufferSize + kPadding]);
+  if (!c.buffer) {
+    std::fclose(file);
+    return fail(kOutOfMemory, "input buffer");
+  }
+  std::setvbuf(file, nullptr, _IONBF, 0);  // the channel buffers; stdio need not copy again
+  c.file = file;
+  c.mode = kModeInput;
+  c.pos = c.end = 0;
+  c.buffer[0] = '\0';
+  c.exhausted = c.read_error = false;
+  c.line_fresh = true;
+  c.line = 1;
+  c.failed_line = 0;
+  refill(c);
+  // A UTF-8 byte order mark is no part of the first line.
+  if (c.end >= 3 && std::memcmp(c.buffer.get(), "\xEF\xBB\xBF", 3) == 0) c.pos = 3;
+  return true;
+}
+
+bool open_output(Channel& c, const fs::path& name) {
+  fs::path temporary = name;
+  temporary += ".tmp" + std::to_string(process_id());
+  c.buffer.reset(new (std::nothrow) char[kBufferSize]);
+  if (!c.buffer) return fail(kOutOfMemory, "output buffer");
+  std::FILE* file = open_file(temporary, true);
+  if (!file) {
+    const int code = errno;
+    c.buffer.reset();
+    return fail(code == ENOENT ? kFileNotFound : kAccessDenied, system_reason(code));
+  }
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  c.file = file;
+  c.mode = kModeOutput;
+  c.end = 0;
+  c.column = 0;
+  c.write_failed = false;
+  c.first_failure.clear();
+  c.target = name;
+  c.temporary = std::move(temporary);
+  return true;
+}
+
+bool note_write_failure(Channel& c, int code) {
+  if (!c.write_failed) {
+    c.write_failed = true;
+    c.first_failure = system_reason(code);
+  }
+  return fail(kWriteFailed, c.first_failure);
+}
+
+// Flushes, makes durable and closes the temporary file, then moves it over the target.
+bool finish_output(Channel& c) {
+  bool ok = flush_output(c);
+  if (ok && std::fflush(c.file) != 0) ok = note_write_failure(c, errno);
+#ifdef _WIN32
+  if (ok && _commit(_fileno(c.file)) != 0) ok = note_write_failure(c, errno);
+#else
+  if (ok && fsync(fileno(c.file)) != 0 && errno != EINVAL) ok = note_write_failure(c, errno);
+#endif
+  if (std::fclose(c.file) != 0 && ok) ok = note_write_failure(c, errno);
+  c.file = nullptr;
+  if (ok) {
+#ifdef _WIN32
+    if (!MoveFileExW(c.temporary.c_str(), c.target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      ok = note_write_failure(c, EACCES);
+    }
+#else
+    if (std::rename(c.temporary.c_str(), c.target.c_str()) != 0) ok = note_write_failure(c, errno);
+#endif
+  }
+  if (!ok) {
+    std::error_code ignored;
+    fs::remove(c.temporary, ignored);
+  }
+  return ok;
+}
+
+void reset(Channel& c) {
+  c.mode = 0;
+  c.file = nullptr;
+  c.buffer.reset();
+  c.pos = c.end = 0;
+  c.scratch.clear();
+  c.target.clear();
+  c.temporary.clear();
+}
+
+}  // namespace
+
+Channel* open_channel(int number, int mode) {
+  if (number < 1 || number > kMaxChannel) {
+    fail(kBadCall, "channel number " + std::to_string(number));
+    return nullptr;
+  }
+  Channel& c = g_channels[number];
+  if (c.mode != mode) {
+    fail(kChannelNotOpen, "channel " + std::to_string(number));
+    return nullptr;
+  }
+  return &c;
+}
+
+bool __vbaFileOpen(int mode, int record_length, int channel, const fs::path& name) {
+  if (channel < 1 || channel > kMaxChannel || record_length != -1 ||
+      (mode != kModeInput && mode != kModeOutput)) {
+    return fail(kBadCall, "open");
+  }
+  Channel& c = g_channels[channel];
+  if (c.mode != 0) return fail(kChannelInUse, "channel " + std::to_string(channel));
+  return mode == kModeInput ? open_input(c, name) : open_output(c, name);
+}
+
+bool __vbaFileClose(int channel) {
+  if (channel < 1 || channel > kMaxChannel || g_channels[channel].mode == 0) {
+    return fail(kChannelNotOpen, "channel " + std::to_string(channel));
+  }
+  Channel& c = g_channels[channel];
+  bool ok = true;
+  if (c.mode == kModeOutput) {
+    ok = finish_output(c);
+  } else {
+    std::fclose(c.file);
+  }
+  reset(c);
+  return ok;
+}
+
+void close_all_channels() {
+  for (Channel& c : g_channels) {
+    if (c.mode == kModeOutput) {
+      std::fclose(c.file);
+      std::error_code ignored;
+      fs::remove(c.temporary, ignored);
+    } else if (c.mode == kModeInput) {
+      std::fclose(c.file);
+    }
+    reset(c);
+  }
+}
+
+bool refill(Channel& c) {
+  if (c.exhausted) return false;
+  char* data = c.buffer.get();
+  const std::size_t kept = c.end - c.pos;
+  if (c.pos > 0) {
+    std::memmove(data, data + c.pos, kept);
+    c.pos = 0;
+    c.end = kept;
+  }
+  const std::size_t room = kBufferSize - c.end;
+  std::size_t got = 0;
+  if (room > 0) {
+    got = std::fread(data + c.end, 1, room, c.file);
+    c.end += got;
+    if (got < room) {
+      c.exhausted = true;
+      if (std::ferror(c.file)) {
+        c.read_error = true;
+        fail(kReadFailed, system_reason(errno));
+      }
+    }
+  }
+  data[c.end] = '\0';
+  return got > 0;
+}
+
+bool end_of_file(int channel) {
+  if (channel < 1 || channel > kMaxChannel || g_channels[channel].mode != kModeInput) return true;
+  Channel& c = g_channels[channel];
+  return c.pos == c.end && !refill(c);
+}
+
+bool read_failed(int channel) {
+  return channel >= 1 && channel <= kMaxChannel && g_channels[channel].read_error;
+}
+
+bool flush_output(Channel& c) {
+  if (c.write_failed) return false;
+  errno = 0;
+  if (c.end > 0 && std::fwrite(c.buffer.get(), 1, c.end, c.file) != c.end) {
+    return note_write_failure(c, errno ? errno : EIO);
+  }
+  c.end = 0;
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+#pragma once
+// File channels: files addressed by a small number, read and written through
+// one large buffer each, so that the readers can take items straight from it.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+inline constexpr int kMaxChannel = 15;
+inline constexpr int kModeInput = 1;   // sequential input: the file must exist
+inline constexpr int kModeOutput = 2;  // sequential output: the file is created or replaced
+
+inline constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// An input buffer holds a NUL after its data, so that a scan stops at the end
+// without a bounds test per byte; the rest of the padding keeps short
+// look-aheads in bounds.
+inline constexpr std::size_t kPadding = 64;
+
+struct Channel {
+  int mode = 0;  // 0 while closed
+  std::FILE* file = nullptr;
+  std::unique_ptr<char[]> buffer;
+  std::size_t pos = 0;  // input: next unread byte
+  std::size_t end = 0;  // input: bytes held; output: bytes waiting to be written
+
+  // Input.
+  bool exhausted = false;         // the file holds nothing beyond `end`
+  bool read_error = false;        // a read failed; the file was treated as ending there
+  bool line_fresh = true;         // only separators read since the last line end
+  std::uint64_t line = 1;         // number of the line that `pos` is in
+  std::uint64_t failed_line = 0;  // the line of the latest item that could not be read
+  std::string scratch;            // a number's text, rewritten for the general conversion
+
+  // Output. The file is written under a temporary name beside the target and
+  // only a close that finds every write done replaces the target with it.
+  std::size_t column = 0;  // characters printed on the current line
+  bool write_failed = false;
+  std::string first_failure;
+  std::filesystem::path target;
+  std::filesystem::path temporary;
+};
+
+inline Channel g_channels[kMaxChannel + 1];
+
+// The channel with that number when it is open in `mode`; otherwise records the
+// failure and gives nullptr.
+Channel* open_channel(int number, int mode);
+
+// Opens `name` on `channel`. `record_length` is -1 (the default) for the
+// sequential modes, the only ones there are. For input, when `name` does not
+// exist but exactly one entry of its folder has that name apart from case, that
+// entry is opened: data sets often come from machines whose file names ignore case.
+bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name);
+
+// Closes the channel. For output this writes what is waiting, makes it durable
+// and only then puts the new file in place of the target; if anything failed
+// on the way, the temporary file goes and the target stays as it was.
+bool __vbaFileClose(int channel);
+
+// Closes whatever is open, without putting any unfinished output in place.
+void close_all_channels();
+
+// True when the input channel has no more bytes (or is not open for input).
+bool end_of_file(int channel);
+
+// Input: moves the unread bytes to the front of the buffer and reads more.
+// False when no new byte arrived (the end of the file, or a read error).
+bool refill(Channel& channel);
+
+// Output: writes what is waiting in the buffer. False once any write failed.
+bool flush_output(Channel& channel);
+
+// True when a read of the input channel failed (the data ended early).
+bool read_failed(int channel);
+
+}  // namespace platform

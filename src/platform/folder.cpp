@@ -1,0 +1,43 @@
+#include "platform/folder.h"
+
+#include <cstdio>
+#include <string>
+#include <system_error>
+
+#include "platform/runtime.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace platform {
+
+bool working_folder(std::filesystem::path::string_type& folder) {
+  std::error_code ec;
+  std::filesystem::path current = std::filesystem::current_path(ec);
+  if (ec) return fail(kNoFolder, ec.message());
+  folder = current.native();
+  return true;
+}
+
+#ifdef _WIN32
+namespace {
+std::wstring widen(std::string_view utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+}  // namespace
+
+void message_box(std::string_view prompt, int style, std::string_view title) {
+  MessageBoxW(nullptr, widen(prompt).c_str(), widen(title).c_str(), static_cast<UINT>(style));
+}
+#else
+void message_box(std::string_view prompt, int /*style*/, std::string_view title) {
+  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+               static_cast<int>(prompt.size()), prompt.data());
+}
+#endif
+
+}  // namespace platform

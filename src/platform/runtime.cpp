@@ -1,0 +1,40 @@
+#include "platform/runtime.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/channel.h"
+
+namespace platform {
+namespace {
+int g_error = kNoError;
+std::string g_reason;
+bool g_continue_on_failure = false;
+}  // namespace
+
+int error_number() { return g_error; }
+
+const std::string& error_reason() { return g_reason; }
+
+bool fail(Error error, std::string reason) {
+  g_error = error;
+  g_reason = std::move(reason);
+  if (!g_continue_on_failure) {
+    std::fprintf(stderr, "Fehler: Laufzeitfehler %d (%s), Programm beendet.\n",
+                 static_cast<int>(error), g_reason.c_str());
+    std::exit(kExitStartFailed);
+  }
+  return false;
+}
+
+void __vbaOnError(int mode) { g_continue_on_failure = (mode == -1); }
+
+void reset_for_tests() {
+  close_all_channels();
+  g_error = kNoError;
+  g_reason.clear();
+  g_continue_on_failure = false;
+}
+
+}  // namespace platform

@@ -1,0 +1,82 @@
+#include "platform/channel.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/runtime.h"
+#include "temp_folder.h"
+
+namespace {
+
+class ChannelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::reset_for_tests();
+    platform::__vbaOnError(-1);
+  }
+  void TearDown() override { platform::reset_for_tests(); }
+  TempFolder folder;
+};
+
+TEST_F(ChannelTest, MissingInputIsNotFound) {
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  EXPECT_EQ(platform::error_number(), platform::kFileNotFound);
+  EXPECT_TRUE(platform::end_of_file(1));
+  EXPECT_FALSE(platform::__vbaFileClose(1));
+}
+
+TEST_F(ChannelTest, AFolderDoesNotOpenAsInput) {
+  std::filesystem::create_directory(folder.path() / "KASOR.dat");
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  EXPECT_GT(platform::error_number(), 0);
+  EXPECT_EQ(platform::g_channels[1].mode, 0);
+}
+
+TEST_F(ChannelTest, NameIsMatchedWithoutCaseWhenExactlyOneEntryFits) {
+  folder.write("kasor.DAT", "ND 1\n");
+  EXPECT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  EXPECT_FALSE(platform::end_of_file(1));
+  EXPECT_TRUE(platform::__vbaFileClose(1));
+}
+
+TEST_F(ChannelTest, NameIsNotGuessedWhenSeveralEntriesFit) {
+  folder.write("kasor.dat", "a");
+  folder.write("Kasor.Dat", "b");
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  EXPECT_EQ(platform::error_number(), platform::kFileNotFound);
+}
+
+TEST_F(ChannelTest, AChannelInUseCannotBeOpenedAgain) {
+  folder.write("a", "1");
+  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "a"));
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "a"));
+  EXPECT_EQ(platform::error_number(), platform::kChannelInUse);
+  EXPECT_EQ(platform::g_channels[1].mode, platform::kModeInput);
+}
+
+TEST_F(ChannelTest, EmptyFileAndByteOrderMarkAloneAreAtTheEnd) {
+  for (const char* bytes : {"", "\xEF\xBB\xBF"}) {
+    folder.write("in", bytes);
+    ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "in"));
+    EXPECT_TRUE(platform::end_of_file(1));
+    platform::__vbaFileClose(1);
+  }
+}
+
+TEST_F(ChannelTest, RefillKeepsUnreadBytesAndEndsWithASentinel) {
+  std::string bytes(platform::kBufferSize + 100, 'a');
+  bytes[platform::kBufferSize + 99] = 'z';
+  folder.write("in", bytes);
+  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "in"));
+  platform::Channel& c = platform::g_channels[1];
+  EXPECT_EQ(c.end, platform::kBufferSize);
+  c.pos = platform::kBufferSize - 10;
+  EXPECT_TRUE(platform::refill(c));
+  EXPECT_EQ(c.pos, 0u);
+  EXPECT_EQ(c.end, 110u);
+  EXPECT_EQ(c.buffer[109], 'z');
+  EXPECT_EQ(c.buffer[110], '\0');
+  c.pos = c.end;
+  EXPECT_TRUE(platform::end_of_file(1));
+}
+
+}  // namespace

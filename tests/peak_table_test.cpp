@@ -1,0 +1,115 @@
+#include "peak/peak_table.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "platform/runtime.h"
+
+namespace {
+
+class PeakTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::reset_for_tests();
+    ASSERT_TRUE(create_peak_table(table));
+  }
+  void TearDown() override {
+    release_peak_table(table);
+    platform::reset_for_tests();
+  }
+  // The stored peak, bit for bit (so -0 and 0 differ).
+  std::pair<std::uint32_t, std::uint32_t> bits(std::int32_t node) {
+    float x = 99, y = 99;
+    EXPECT_TRUE(peak(table, node, x, y));
+    return {std::bit_cast<std::uint32_t>(x), std::bit_cast<std::uint32_t>(y)};
+  }
+  static std::pair<std::uint32_t, std::uint32_t> bits_of(float x, float y) {
+    return {std::bit_cast<std::uint32_t>(x), std::bit_cast<std::uint32_t>(y)};
+  }
+  PeakTable table;
+};
+
+TEST_F(PeakTableTest, StartsAllZero) {
+  for (std::int32_t node : {1, 2, 1000, kNodeCapacity}) EXPECT_EQ(bits(node), bits_of(0, 0));
+}
+
+struct Sequence {
+  const char* name;
+  std::vector<std::pair<float, float>> offers;
+  float x, y;
+};
+
+TEST_F(PeakTableTest, KeepsTheFirstOfTheLargest) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const Sequence cases[] = {
+      {"equal magnitude keeps the first", {{3, 4}, {-4, 3}, {0, 5}, {5, 0}}, 3, 4},
+      {"strictly greater replaces", {{0.5f, 0}, {0, -0.6f}}, 0, -0.6f},
+      {"smaller does not replace", {{0, -2}, {0.5f, 0.5f}}, 0, -2},
+      {"all zero stays zero", {{0, 0}, {0, 0}, {-0.0f, -0.0f}}, 0, 0},
+      {"signs are kept", {{-1, -2}, {1, 1}}, -1, -2},
+      {"negative zero is kept", {{-0.0f, 7}, {7, 0}}, -0.0f, 7},
+      {"NaN never becomes the peak", {{nan, 1}, {1, 1}, {nan, nan}}, 1, 1},
+      {"infinity beats any finite value", {{3e38f, 0}, {inf, 0}, {3e38f, 3e38f}}, inf, 0},
+      {"beyond the single range the larger wins", {{3e38f, 3e38f}, {3.4e38f, 3.4e38f}}, 3.4e38f, 3.4e38f},
+      {"beyond the single range equal keeps the first", {{3e38f, 3e38f}, {-3e38f, 3e38f}}, 3e38f, 3e38f},
+      {"subnormal components count", {{1e-45f, 0}, {0, 0}}, 1e-45f, 0},
+  };
+  std::int32_t node = 1;
+  for (const Sequence& c : cases) {
+    for (auto [x, y] : c.offers) offer(table, node, x, y);
+    EXPECT_EQ(bits(node), bits_of(c.x, c.y)) << c.name;
+    ++node;
+  }
+}
+
+// Magnitudes worked out exactly, independently of this code (rational
+// arithmetic: the exact sum of squares rounded once to double, its correctly
+// rounded root, rounded once to single). For the first six, the same sum done in
+// single precision gives a neighbouring value instead.
+TEST_F(PeakTableTest, MagnitudeRoundsAsTheRuleSays) {
+  struct Case {
+    float x, y, magnitude;
+  };
+  const Case cases[] = {
+      {0x1.cad6f2p+2f, -0x1.0d4cd4p+2f, 0x1.0a03e4p+3f},
+      {0x1.78ce44p+2f, 0x1.fd6cfep+1f, 0x1.c6d1eap+2f},
+      {0x1.52a694p+2f, 0x1.75e49p+0f, 0x1.5f5062p+2f},
+      {-0x1.172b34p+1f, 0x1.db6b8ep+2f, 0x1.ef7cdcp+2f},
+      {0x1.df607ap+2f, 0x1.7d471p+2f, 0x1.3241fp+3f},
+      {-0x1.2fadfp+3f, 0x1.df253cp+2f, 0x1.82cd7ap+3f},
+      {0x1p-149f, 0x1p-149f, 0x1p-149f},
+      {0x1.46abccp-126f, 0x1.b38fbap-126f, 0x1.1039d4p-125f},
+      {0x1.fffffep+127f, 0.0f, 0x1.fffffep+127f},
+      {0x1.c363ccp+127f, 0x1.c363ccp+127f, std::numeric_limits<float>::infinity()},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(magnitude_of(c.x, c.y), c.magnitude) << c.x << ", " << c.y;
+  }
+}
+
+TEST_F(PeakTableTest, TracksNodesOnlyWithinCapacity) {
+  platform::__vbaOnError(-1);
+  offer(table, kNodeCapacity, 1, 2);
+  offer(table, kNodeCapacity + 1, 5, 6);
+  offer(table, 0, 5, 6);
+  offer(table, -1, 5, 6);
+  offer(table, std::numeric_limits<std::int32_t>::min(), 5, 6);
+  EXPECT_EQ(bits(kNodeCapacity), bits_of(1, 2));
+  EXPECT_EQ(bits(1), bits_of(0, 0));
+  EXPECT_EQ(platform::error_number(), 0);
+
+  float x = 42, y = 43;
+  for (std::int32_t node : {0, kNodeCapacity + 1, -5}) {
+    EXPECT_FALSE(peak(table, node, x, y));
+    EXPECT_EQ(platform::error_number(), platform::kOutOfRange);
+    EXPECT_EQ(x, 42);
+    EXPECT_EQ(y, 43);
+  }
+}
+
+}  // namespace

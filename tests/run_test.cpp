@@ -1,0 +1,45 @@
+#include "run/run.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/runtime.h"
+#include "temp_folder.h"
+
+namespace {
+
+// Runs the program in-process in a fresh working folder.
+class RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::reset_for_tests(); }
+  void TearDown() override { platform::reset_for_tests(); }
+  int run_capturing_stderr() {
+    ::testing::internal::CaptureStderr();
+    const int status = run();
+    err = ::testing::internal::GetCapturedStderr();
+    return status;
+  }
+  TempFolder folder;
+  std::string err;
+};
+
+TEST_F(RunTest, MissingInputShowsTheMessageAndCreatesNothing) {
+  EXPECT_EQ(run_capturing_stderr(), kExitNoInput);
+  EXPECT_EQ(err, "Fehler: KASOR.dat nicht gefunden!\n");
+  EXPECT_EQ(folder.listing(), "");
+}
+
+TEST_F(RunTest, MissingInputLeavesAnOlderResultUntouched) {
+  folder.write("KASOR_max.dat", "old result\r\n");
+  EXPECT_EQ(run_capturing_stderr(), kExitNoInput);
+  EXPECT_EQ(folder.read("KASOR_max.dat"), "old result\r\n");
+  EXPECT_EQ(folder.listing(), "KASOR_max.dat\n");
+}
+
+TEST_F(RunTest, InputThatIsAFolderGivesTheSameMessage) {
+  std::filesystem::create_directory(folder.path() / "KASOR.dat");
+  EXPECT_EQ(run_capturing_stderr(), kExitNoInput);
+  EXPECT_EQ(err, "Fehler: KASOR.dat nicht gefunden!\n");
+  EXPECT_EQ(folder.listing(), "KASOR.dat\n");
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+#include "platform/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/channel.h"
+#include "platform/math.h"
+
+namespace {
+
+class RuntimeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::reset_for_tests(); }
+  void TearDown() override { platform::reset_for_tests(); }
+};
+
+TEST_F(RuntimeTest, ErrorNumberStartsAtZeroAndKeepsTheLatestFailure) {
+  EXPECT_EQ(platform::error_number(), 0);
+  platform::__vbaOnError(-1);
+  EXPECT_FALSE(platform::fail(platform::kPastEnd, "first"));
+  EXPECT_EQ(platform::error_number(), platform::kPastEnd);
+  EXPECT_FALSE(platform::fail(platform::kNotANumber, "second"));
+  EXPECT_EQ(platform::error_number(), platform::kNotANumber);
+  EXPECT_EQ(platform::error_reason(), "second");
+}
+
+TEST_F(RuntimeTest, ServicesReportFailureAndContinue) {
+  platform::__vbaOnError(-1);
+  EXPECT_FALSE(platform::__vbaFileOpen(1, -1, 0, "x"));
+  EXPECT_EQ(platform::error_number(), platform::kBadCall);
+  EXPECT_FALSE(platform::__vbaFileOpen(3, -1, 1, "x"));  // no mode 3
+  EXPECT_FALSE(platform::__vbaFileOpen(1, 128, 1, "x"));  // no record length
+  EXPECT_FALSE(platform::__vbaFileClose(2));
+  EXPECT_EQ(platform::error_number(), platform::kChannelNotOpen);
+}
+
+TEST_F(RuntimeTest, AFailureBeforeContinueOnFailureEndsTheRun) {
+  EXPECT_EXIT(platform::__vbaFileClose(1), ::testing::ExitedWithCode(platform::kExitStartFailed),
+              "Fehler: Laufzeitfehler 6");
+}
+
+TEST_F(RuntimeTest, ContinueOnFailureCanBeSwitchedOffAgain) {
+  platform::__vbaOnError(-1);
+  platform::__vbaOnError(0);
+  EXPECT_EXIT(platform::fail(platform::kBadCall), ::testing::ExitedWithCode(platform::kExitStartFailed),
+              "Laufzeitfehler 1");
+}
+
+TEST(Math, SquareIsExactForWidenedSingles) {
+  // 16777215 = 2^24 - 1: its square needs 48 bits, which a double holds exactly.
+  EXPECT_EQ(platform::__vbaPowerR8(16777215.0, 2.0), 281474943156225.0);
+  EXPECT_EQ(platform::__vbaPowerR8(-3.0, 2.0), 9.0);
+  EXPECT_EQ(platform::__vbaPowerR8(2.0, 10.0), 1024.0);
+  EXPECT_EQ(platform::square_root(2.0), 1.4142135623730951);
+}
+
+}  // namespace
