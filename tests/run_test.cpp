@@ -42,4 +42,28 @@ TEST_F(RunTest, InputThatIsAFolderGivesTheSameMessage) {
   EXPECT_EQ(folder.listing(), "KASOR.dat\n");
 }
 
+TEST_F(RunTest, InputWithoutCountLineWritesNothing) {
+  for (const char* input : {"", "VECTOR\r\nTS 0\r\n1 1\r\n"}) {
+    folder.write("KASOR.dat", input);
+    folder.write("KASOR_max.dat", "old result\r\n");
+    EXPECT_EQ(run_capturing_stderr(), kExitNotADataSet);
+    EXPECT_NE(err.find("Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl"), std::string::npos) << err;
+    EXPECT_EQ(folder.read("KASOR_max.dat"), "old result\r\n");
+    platform::reset_for_tests();
+  }
+}
+
+TEST_F(RunTest, MoreNodesThanTheTableHoldsWritesNothing) {
+  folder.write("KASOR.dat", "ND 2200001\r\nTS 0\r\n1 1\r\n");
+  EXPECT_EQ(run_capturing_stderr(), kExitNotADataSet);
+  EXPECT_NE(err.find("2200001 Knoten"), std::string::npos) << err;
+  EXPECT_EQ(folder.listing(), "KASOR.dat\n");
+}
+
+TEST_F(RunTest, DamagedInputEndsWithItsOwnStatus) {
+  folder.write("KASOR.dat", "ND 2\r\nTS 0\r\n1 1\r\n");
+  EXPECT_EQ(run_capturing_stderr(), kExitDamagedInput);
+  EXPECT_NE(err.find("Datei endet im Block nach Knoten 1 von 2"), std::string::npos) << err;
+}
+
 }  // namespace

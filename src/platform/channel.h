@@ -32,6 +32,7 @@ struct Channel {
   bool exhausted = false;         // the file holds nothing beyond `end`
   bool read_error = false;        // a read failed; the file was treated as ending there
   bool line_fresh = true;         // only separators read since the last line end
+  bool line_cut = false;          // the line read last was longer than the part kept of it
   std::uint64_t line = 1;         // number of the line that `pos` is in
   std::uint64_t failed_line = 0;  // the line of the latest item that could not be read
   std::string scratch;            // a number's text, rewritten for the general conversion

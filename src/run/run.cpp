@@ -2,6 +2,9 @@
 
 #include <filesystem>
 
+#include <cstdio>
+
+#include "input/read_data_set.h"
 #include "peak/peak_table.h"
 #include "platform/channel.h"
 #include "platform/folder.h"
@@ -13,6 +16,24 @@ constexpr int kInputChannel = 1;
 
 std::filesystem::path in_folder(const std::filesystem::path::string_type& prefix, const char* name) {
   return std::filesystem::path(prefix + std::filesystem::path(name).native());
+}
+
+// The reading phase, then the writing phase. An input that is no data set, or
+// holds more nodes than the table, writes nothing: an older result is worth
+// more than an empty or short one.
+int read_and_write(PeakTable& table, const std::filesystem::path::string_type& /*prefix*/) {
+  std::int32_t node_count = 0;
+  const ReadResult read = read_data_set(table, node_count);
+  if (!read.count_line_found) {
+    std::fprintf(stderr, "Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl (ND); nichts geschrieben.\n");
+    return kExitNotADataSet;
+  }
+  if (node_count > kNodeCapacity) {
+    std::fprintf(stderr, "Fehler: KASOR.dat nennt %d Knoten, mehr als die %d, die das Programm fasst; nichts geschrieben.\n",
+                 static_cast<int>(node_count), static_cast<int>(kNodeCapacity));
+    return kExitNotADataSet;
+  }
+  return read.damaged_places > 0 ? kExitDamagedInput : kExitOk;
 }
 
 }  // namespace
@@ -33,6 +54,8 @@ int run() {
   if (platform::error_number() > 0) {
     platform::message_box("KASOR.dat nicht gefunden!", platform::kStyleCritical, "Fehler");
     status = kExitNoInput;
+  } else {
+    status = read_and_write(table, prefix);
   }
 
   platform::close_all_channels();

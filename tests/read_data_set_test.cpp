@@ -1,0 +1,210 @@
+#include "input/read_data_set.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/channel.h"
+#include "platform/line_input.h"
+#include "platform/runtime.h"
+#include "temp_folder.h"
+
+namespace {
+
+using Peaks = std::vector<std::pair<float, float>>;
+
+struct Outcome {
+  bool count_line_found;
+  std::int32_t node_count;
+  std::uint64_t damaged;
+  Peaks peaks;  // nodes 1 to n
+  std::string warnings;
+};
+
+class ReaderTest : public ::testing::Test {
+ protected:
+  void TearDown() override { platform::reset_for_tests(); }
+
+  // Reads `bytes` as the input file and reports the first `nodes` peaks.
+  Outcome read(const std::string& bytes, int nodes) {
+    folder.write("KASOR.dat", bytes);
+    platform::reset_for_tests();
+    PeakTable table;
+    EXPECT_TRUE(create_peak_table(table));
+    platform::__vbaOnError(-1);
+    EXPECT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+    Outcome out{};
+    ::testing::internal::CaptureStderr();
+    const ReadResult result = read_data_set(table, out.node_count);
+    out.warnings = ::testing::internal::GetCapturedStderr();
+    out.count_line_found = result.count_line_found;
+    out.damaged = result.damaged_places;
+    for (int node = 1; node <= nodes; ++node) out.peaks.emplace_back(table.x[node], table.y[node]);
+    EXPECT_EQ(platform::g_channels[1].mode, 0) << "the input is closed after reading";
+    release_peak_table(table);
+    return out;
+  }
+  TempFolder folder;
+};
+
+struct Row {
+  const char* name;
+  const char* input;  // lines end with \n here; the tests try every line end
+  std::int32_t node_count;
+  Peaks peaks;
+  std::uint64_t damaged = 0;
+};
+
+const Row kRows[] = {
+    {"the ten-line example", "VECTOR\nND 2\nST 0\nTS 0 0.0\n1.0 0.0\n0.0 1.0\nTS 0 60.0\n0.0 -2.0\n0.5 0.5\nENDDS\n",
+     2, {{0, -2}, {0, 1}}},
+    {"lines before the count line", "VECTOR\nND 3\n", 3, {{0, 0}}},
+    {"blanks around the count", "ND  3  \n", 3, {}},
+    {"count line alone", "ND\nTS\n1 2\n", 0, {{0, 0}}},
+    {"only the first count line counts", "ND 1\nND 5\nTS\n1 2\n", 1, {{1, 2}, {0, 0}}},
+    {"lower-case header is an ordinary line", "ND 1\nts 0.0\n5 5\nTS 0\n1 1\n", 1, {{1, 1}}},
+    {"header alone", "ND 1\nTS\n4 4\n", 1, {{4, 4}}},
+    {"header numbers are not used", "ND 1\nTS  1  60.0\n4 4\n", 1, {{4, 4}}},
+    {"end marker ends reading", "ND 1\nTS\n1 1\nENDDS\nTS\n9 9\n", 1, {{1, 1}}},
+    {"no end marker", "ND 1\nTS\n1 1\nTS\n2 2", 1, {{2, 2}}},
+    {"trailing lines after the last block", "ND 1\nTS\n1 1\n\n\nsomething\n", 1, {{1, 1}}},
+    {"file ends after the count line", "ND 2", 2, {{0, 0}, {0, 0}}},
+    {"the later larger pair wins", "ND 2\nTS 0\n1 0\n0 1\nTS 1\n0 -2\n3 0\n", 2, {{0, -2}, {3, 0}}},
+    {"NDX 3 is a count line with no number", "NDX 3\nTS\n1 1\n", 0, {{0, 0}}},
+    {"negative count", "ND -4\nTS\n1 1\n", -4, {{0, 0}}},
+    {"count text no number", "ND three\nTS\n1 1\n", 0, {{0, 0}}},
+    {"pairs with commas and tabs", "ND 2\nTS\n1.5,2.5\n\t-3 ,\t4\n", 2, {{1.5f, 2.5f}, {-3, 4}}},
+    {"a pair over two lines", "ND 2\nTS\n1\n2\n3 4\n", 2, {{1, 2}, {3, 4}}},
+    {"several pairs on a line", "ND 2\nTS\n1 2 3 4\n", 2, {{1, 2}, {3, 4}}},
+    {"rest of the last data line is skipped", "ND 1\nTS\n1 2 extra\nTS\n0 0\n", 1, {{1, 2}}},
+    {"Fortran exponents", "ND 1\nTS\n1.5D+01 -2.5d-1\n", 1, {{15, -0.25f}}},
+    {"header search skips data lines after a short count", "ND 1\nTS\n1 1\n7 7\nTS\n2 2\n", 1, {{2, 2}}},
+    // Damage.
+    {"end of file inside a block", "ND 3\nTS\n1 1\n2 2\n", 3, {{1, 1}, {2, 2}, {0, 0}}, 1},
+    {"end of file after x", "ND 2\nTS\n1 1\n2", 2, {{1, 1}, {0, 0}}, 1},
+    {"unreadable item starting a line", "ND 3\nTS\n1 1\nabc 2\n3 3\n", 3, {{1, 1}, {0, 0}, {3, 3}}, 1},
+    {"unreadable item within a line", "ND 3\nTS\n1 1\n2 x2\n3 3\n", 3, {{1, 1}, {0, 0}, {3, 3}}, 1},
+    {"both items unreadable", "ND 2\nTS\n1 1 x y\n3 3\n", 2, {{1, 1}, {0, 0}}, 1},
+    {"block cut short by the next header", "ND 3\nTS 0\n1 1\n2 2\nTS 1\n4 4\n5 5\n6 6\nENDDS\n", 3,
+     {{4, 4}, {5, 5}, {6, 6}}, 1},
+    {"block cut short by the end marker", "ND 3\nTS 0\n1 1\nENDDS\nTS\n9 9\n9 9\n9 9\n", 3,
+     {{1, 1}, {0, 0}, {0, 0}}, 1},
+    {"header after x", "ND 2\nTS 0\n1 1\n5\nTS 1\n2 2\n3 3\n", 2, {{2, 2}, {3, 3}}, 1},
+    {"stale values are never offered", "ND 2\nTS\n5 5\n? ?\nTS\n1 1\n1 1\n", 2, {{5, 5}, {1, 1}}, 1},
+};
+
+TEST_F(ReaderTest, ReadsEveryRowWithEveryLineEnd) {
+  for (const char* line_end : {"\n", "\r\n", "\r"}) {
+    for (const Row& row : kRows) {
+      std::string input;
+      for (const char* p = row.input; *p; ++p) {
+        if (*p == '\n') input += line_end; else input += *p;
+      }
+      const Outcome out = read(input, static_cast<int>(row.peaks.size()));
+      const std::string where = std::string(row.name) + " (line end " + (line_end[0] == '\n' ? "LF" : line_end[1] ? "CRLF" : "CR") + ")";
+      EXPECT_TRUE(out.count_line_found) << where;
+      EXPECT_EQ(out.node_count, row.node_count) << where;
+      EXPECT_EQ(out.peaks, row.peaks) << where;
+      EXPECT_EQ(out.damaged, row.damaged) << where << "\n" << out.warnings;
+      EXPECT_EQ(out.warnings.empty(), row.damaged == 0) << where;
+    }
+  }
+}
+
+TEST_F(ReaderTest, ByteOrderMarkIsIgnored) {
+  const Outcome out = read("\xEF\xBB\xBFND 1\r\nTS\r\n2 3\r\n", 1);
+  EXPECT_EQ(out.node_count, 1);
+  EXPECT_EQ(out.peaks, (Peaks{{2, 3}}));
+}
+
+TEST_F(ReaderTest, NoCountLine) {
+  for (const char* input : {"", "VECTOR\nTS\n1 1\n", "nd 3\n", "N\nD 3\n"}) {
+    const Outcome out = read(input, 1);
+    EXPECT_FALSE(out.count_line_found) << input;
+    EXPECT_EQ(out.node_count, 0);
+  }
+}
+
+TEST_F(ReaderTest, CountAboveCapacityStopsReading) {
+  const Outcome at = read("ND 2200000\nTS\n1 1\n", 1);
+  EXPECT_EQ(at.node_count, 2200000);
+  EXPECT_EQ(at.peaks, (Peaks{{1, 1}}));
+  const Outcome above = read("ND 2200001\nTS\n1 1\n", 1);
+  EXPECT_TRUE(above.count_line_found);
+  EXPECT_EQ(above.node_count, 2200001);
+  EXPECT_EQ(above.peaks, (Peaks{{0, 0}}));
+}
+
+TEST_F(ReaderTest, WarningsNameTheLineAndStopAtTen) {
+  std::string input = "ND 1\n";
+  for (int i = 0; i < 14; ++i) input += "TS\n1 bad\n";  // lines 3, 5, 7, ...
+  const Outcome out = read(input, 1);
+  EXPECT_EQ(out.damaged, 14u);
+  EXPECT_NE(out.warnings.find("Warnung: KASOR.dat, Zeile 3: Wert nicht lesbar, Knoten 1"), std::string::npos)
+      << out.warnings;
+  EXPECT_NE(out.warnings.find("Zeile 21:"), std::string::npos);
+  EXPECT_EQ(out.warnings.find("Zeile 23:"), std::string::npos);
+  EXPECT_NE(out.warnings.find("14 Stelle(n) insgesamt"), std::string::npos);
+  EXPECT_EQ(std::count(out.warnings.begin(), out.warnings.end(), '\n'), 11);
+}
+
+TEST_F(ReaderTest, LongLinesKeepMemoryBounded) {
+  const std::string huge(5 << 20, 'x');
+  // A line of megabytes before the count line, and one inside a block.
+  const Outcome out = read("VECTOR " + huge + "\nND 2\nTS\n1 1\n" + huge + "\n2 2\n", 2);
+  EXPECT_EQ(out.node_count, 2);
+  EXPECT_EQ(out.peaks, (Peaks{{1, 1}, {0, 0}}));
+  EXPECT_EQ(out.damaged, 1u);
+  // Without any line end at all.
+  const Outcome no_end = read(huge, 1);
+  EXPECT_FALSE(no_end.count_line_found);
+  // A count text longer than what a line keeps is no whole number.
+  const Outcome blanks = read("ND 3" + std::string(platform::kLineKeep, ' ') + "\nTS\n1 1\n", 1);
+  EXPECT_EQ(blanks.node_count, 0);
+  const Outcome fits = read("ND 3" + std::string(platform::kLineKeep - 8, ' ') + "\nTS\n1 1\n", 1);
+  EXPECT_EQ(fits.node_count, 3);
+}
+
+TEST_F(ReaderTest, LongNumbersAreRead) {
+  const std::string tiny = "0." + std::string(3000, '0') + "1e3002";  // 10
+  const Outcome out = read("ND 1\nTS\n" + tiny + " -" + tiny + "\n", 1);
+  EXPECT_EQ(out.peaks, (Peaks{{10, -10}}));
+  // Longer than the whole buffer: no number this program reads.
+  const Outcome too_long = read("ND 2\nTS\n1 " + std::string(platform::kBufferSize + 10, '7') + "\n2 2\n", 2);
+  EXPECT_EQ(too_long.peaks, (Peaks{{0, 0}, {2, 2}}));
+  EXPECT_EQ(too_long.damaged, 1u);
+}
+
+// Line ends, items and pairs cut at every place by the end of the buffer.
+TEST_F(ReaderTest, BufferBoundariesCutNothing) {
+  const std::string head = "ND 1\r\n";
+  const std::string filler_block = "TS\r\n1 1\r\n";  // 9 bytes
+  for (const char* last_line_end : {"\r\n", "\r", "\n"}) {
+    for (int shift = 0; shift < 12; ++shift) {
+      // The block whose pair "12345.5 -0.25" plus line end straddles the boundary.
+      std::string input = head;
+      const std::size_t target = platform::kBufferSize - 8 + static_cast<std::size_t>(shift);
+      while (input.size() + filler_block.size() + 4 + 20 < target) input += filler_block;
+      input += "TS\r\n";
+      input += std::string(target - input.size() - 12, ' ');
+      input += "12345.5 -0.25";
+      input += last_line_end;
+      input += "TS\r\n1 bad\r\n";
+      const Outcome out = read(input, 1);
+      EXPECT_EQ(out.peaks, (Peaks{{12345.5f, -0.25f}})) << "shift " << shift;
+      EXPECT_EQ(out.damaged, 1u) << "shift " << shift;
+      // Every line so far ended with one line end: the damaged pair is on the last line.
+      std::size_t lines = 0;
+      for (std::size_t i = 0; i < input.size(); ++i) {
+        if (input[i] == '\n' || (input[i] == '\r' && (i + 1 == input.size() || input[i + 1] != '\n'))) ++lines;
+      }
+      const std::string expected_line = "Zeile " + std::to_string(lines) + ":";
+      EXPECT_NE(out.warnings.find(expected_line), std::string::npos)
+          << "shift " << shift << ": " << out.warnings << " expected " << expected_line;
+    }
+  }
+}
+
+}  // namespace
