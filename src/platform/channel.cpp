@@ -222,15 +222,20 @@ bool __vbaFileClose(int channel) {
   return ok;
 }
 
+void discard_output(int channel) {
+  if (channel < 1 || channel > kMaxChannel || g_channels[channel].mode != kModeOutput) return;
+  Channel& c = g_channels[channel];
+  std::fclose(c.file);
+  std::error_code ignored;
+  fs::remove(c.temporary, ignored);
+  reset(c);
+}
+
 void close_all_channels() {
-  for (Channel& c : g_channels) {
-    if (c.mode == kModeOutput) {
-      std::fclose(c.file);
-      std::error_code ignored;
-      fs::remove(c.temporary, ignored);
-    } else if (c.mode == kModeInput) {
-      std::fclose(c.file);
-    }
+  for (int number = 1; number <= kMaxChannel; ++number) {
+    Channel& c = g_channels[number];
+    if (c.mode == kModeOutput) discard_output(number);
+    if (c.mode == kModeInput) std::fclose(c.file);
     reset(c);
   }
 }

@@ -63,6 +63,9 @@ bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesyst
 // on the way, the temporary file goes and the target stays as it was.
 bool __vbaFileClose(int channel);
 
+// Closes an output channel and removes what it wrote; the target stays as it was.
+void discard_output(int channel);
+
 // Closes whatever is open, without putting any unfinished output in place.
 void close_all_channels();
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "input/read_data_set.h"
+#include "output/write_peak_data_set.h"
 #include "peak/peak_table.h"
 #include "platform/channel.h"
 #include "platform/folder.h"
@@ -21,7 +22,7 @@ std::filesystem::path in_folder(const std::filesystem::path::string_type& prefix
 // The reading phase, then the writing phase. An input that is no data set, or
 // holds more nodes than the table, writes nothing: an older result is worth
 // more than an empty or short one.
-int read_and_write(PeakTable& table, const std::filesystem::path::string_type& /*prefix*/) {
+int read_and_write(PeakTable& table, const std::filesystem::path::string_type& prefix) {
   std::int32_t node_count = 0;
   const ReadResult read = read_data_set(table, node_count);
   if (!read.count_line_found) {
@@ -32,6 +33,11 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& /
     std::fprintf(stderr, "Fehler: KASOR.dat nennt %d Knoten, mehr als die %d, die das Programm fasst; nichts geschrieben.\n",
                  static_cast<int>(node_count), static_cast<int>(kNodeCapacity));
     return kExitNotADataSet;
+  }
+  if (!write_peak_data_set(prefix, node_count, table)) {
+    std::fprintf(stderr, "Fehler: KASOR_max.dat konnte nicht geschrieben werden (%s); "
+                 "eine vorhandene Datei bleibt unverändert.\n", platform::error_reason().c_str());
+    return kExitNotWritten;
   }
   return read.damaged_places > 0 ? kExitDamagedInput : kExitOk;
 }

@@ -1,0 +1,143 @@
+// The built program, run in fresh working folders.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "temp_folder.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace {
+
+struct Ran {
+  int status;
+  std::string err;
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  // Runs kasor-max in the test's folder; `shell_prefix` goes before it (a ulimit, say).
+  Ran run(const std::string& shell_prefix = "") {
+    const std::filesystem::path err = folder.path().string() + ".err";
+    const std::string command = shell_prefix + "\"" KASOR_MAX_PATH "\" 2> \"" + err.string() + "\"";
+    const int raw = std::system(command.c_str());
+    std::ifstream in(err, std::ios::binary);
+    Ran ran{-1, std::string(std::istreambuf_iterator<char>(in), {})};
+    std::filesystem::remove(err);
+#ifdef _WIN32
+    ran.status = raw;
+#else
+    if (WIFEXITED(raw)) ran.status = WEXITSTATUS(raw);
+#endif
+    return ran;
+  }
+  TempFolder folder;
+};
+
+const char kTenLines[] = "VECTOR\nND 2\nST 0\nTS 0 0.0\n1.0 0.0\n0.0 1.0\nTS 0 60.0\n0.0 -2.0\n0.5 0.5\nENDDS\n";
+
+TEST_F(EndToEnd, TheTenLineExampleByteForByte) {
+  folder.write("KASOR.dat", kTenLines);
+  const Ran ran = run();
+  EXPECT_EQ(ran.status, 0);
+  EXPECT_EQ(ran.err, "");
+  EXPECT_EQ(folder.read("KASOR_max.dat"),
+            "VECTOR\r\nND  2\r\nST  0\r\nTS  0.0\r\n0             -2\r\n0             1\r\n");
+  EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
+}
+
+TEST_F(EndToEnd, TheResultReadBackGivesItself) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> component(-1000, 1000);
+  std::string input = "VECTOR\r\nND 3000\r\nST 0\r\n";
+  for (int step = 0; step < 4; ++step) {
+    input += "TS 0 " + std::to_string(step) + "\r\n";
+    for (int node = 0; node < 3000; ++node) {
+      char line[80];
+      std::snprintf(line, sizeof line, (node % 8) ? "%.6f %.6f\r\n" : "%.6e %.6e\r\n", component(rng), component(rng));
+      input += line;
+    }
+  }
+  folder.write("KASOR.dat", input + "ENDDS\r\n");
+  ASSERT_EQ(run().status, 0);
+  const std::string first = folder.read("KASOR_max.dat");
+  folder.write("KASOR.dat", first);
+  ASSERT_EQ(run().status, 0);
+  EXPECT_EQ(folder.read("KASOR_max.dat"), first);
+}
+
+TEST_F(EndToEnd, CountsWithoutNodeLines) {
+  const struct {
+    const char* input;
+    const char* output;
+  } cases[] = {
+      {"ND 0\nTS\n1 1\n", "VECTOR\r\nND  0\r\nST  0\r\nTS  0.0\r\n"},
+      {"ND x\nTS\n1 1\n", "VECTOR\r\nND  0\r\nST  0\r\nTS  0.0\r\n"},
+      {"ND -4\nTS\n1 1\n", "VECTOR\r\nND  -4\r\nST  0\r\nTS  0.0\r\n"},
+  };
+  for (const auto& c : cases) {
+    folder.write("KASOR.dat", c.input);
+    EXPECT_EQ(run().status, 0) << c.input;
+    EXPECT_EQ(folder.read("KASOR_max.dat"), c.output) << c.input;
+  }
+}
+
+TEST_F(EndToEnd, AnOlderLongerResultIsReplacedWhole) {
+  folder.write("KASOR_max.dat", std::string(100000, 'z'));
+  folder.write("KASOR.dat", "ND 1\nTS\n-0.5 2e-3\n");
+  EXPECT_EQ(run().status, 0);
+  EXPECT_EQ(folder.read("KASOR_max.dat"), "VECTOR\r\nND  1\r\nST  0\r\nTS  0.0\r\n-0.5          0.002\r\n");
+}
+
+TEST_F(EndToEnd, DamagedInputStillWritesWhatWasRead) {
+  folder.write("KASOR.dat", "ND 3\nTS 0\n1 1\n2 oops\n3 3\nTS 1\n4 4\n");
+  const Ran ran = run();
+  EXPECT_EQ(ran.status, 4);
+  EXPECT_NE(ran.err.find("Zeile 4: Wert nicht lesbar, Knoten 2"), std::string::npos) << ran.err;
+  EXPECT_NE(ran.err.find("Zeile 7: Datei endet im Block nach Knoten 1 von 3"), std::string::npos) << ran.err;
+  EXPECT_EQ(folder.read("KASOR_max.dat"),
+            "VECTOR\r\nND  3\r\nST  0\r\nTS  0.0\r\n4             4\r\n0             0\r\n3             3\r\n");
+}
+
+TEST_F(EndToEnd, NoCountLineKeepsTheOlderResult) {
+  folder.write("KASOR_max.dat", "older\r\n");
+  folder.write("KASOR.dat", "VECTOR\nTS 0\n1 1\n");
+  const Ran ran = run();
+  EXPECT_EQ(ran.status, 3);
+  EXPECT_NE(ran.err.find("Fehler:"), std::string::npos);
+  EXPECT_EQ(folder.read("KASOR_max.dat"), "older\r\n");
+}
+
+TEST_F(EndToEnd, AResultThatCannotBeWrittenLeavesNothingBehind) {
+  std::filesystem::create_directory(folder.path() / "KASOR_max.dat");
+  folder.write("KASOR.dat", kTenLines);
+  const Ran ran = run();
+  EXPECT_EQ(ran.status, 2);
+  EXPECT_NE(ran.err.find("Fehler: KASOR_max.dat konnte nicht geschrieben werden"), std::string::npos) << ran.err;
+  EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
+  EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "KASOR_max.dat"));
+}
+
+TEST_F(EndToEnd, MissingInputCreatesNothing) {
+  const Ran ran = run();
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.err, "Fehler: KASOR.dat nicht gefunden!\n");
+  EXPECT_EQ(folder.listing(), "");
+}
+
+#ifndef _WIN32
+TEST_F(EndToEnd, NoMemoryForThePeakTable) {
+  folder.write("KASOR.dat", kTenLines);
+  const Ran ran = run("ulimit -v 15000; ");
+  EXPECT_EQ(ran.status, 5);
+  EXPECT_NE(ran.err.find("Knotentabelle"), std::string::npos) << ran.err;
+  EXPECT_EQ(folder.listing(), "KASOR.dat\n");
+}
+#endif
+
+}  // namespace

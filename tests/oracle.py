@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""Checks kasor-max against an independent computation in exact arithmetic.
+
+usage: oracle.py KASOR_MAX KASOR_GEN
+
+Generates data sets, runs the program on each in a temporary folder, and
+recomputes every node's peak here: numbers parsed exactly as fractions and
+rounded once to single precision, magnitudes from the exact sum of squares
+rounded to double, its root, rounded to single. Each line of the result must
+hold the expected pair bit for bit, laid out as the result file is.
+"""
+import math
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+from fractions import Fraction
+
+
+def to_single(v: Fraction) -> float:
+    """Rounds an exact value to the nearest single (ties to even), as a float."""
+    if v == 0:
+        return 0.0
+    sign = -1 if v < 0 else 1
+    a = abs(v)
+    e = a.numerator.bit_length() - a.denominator.bit_length()
+    if Fraction(2) ** e > a:
+        e -= 1
+    # a in [2^e, 2^(e+1)); 24 significant bits, fewer below the normal range.
+    q = max(e, -126) - 23
+    scaled = a / Fraction(2) ** q
+    n = scaled.numerator // scaled.denominator
+    rest = scaled - n
+    if rest > Fraction(1, 2) or (rest == Fraction(1, 2) and n % 2 == 1):
+        n += 1
+    if n * Fraction(2) ** q >= Fraction(2) ** 128:
+        return sign * math.inf
+    return sign * float(n * Fraction(2) ** q)
+
+
+def parse(text: str) -> float:
+    t = text.replace("d", "e").replace("D", "E")
+    return to_single(Fraction(t))
+
+
+def magnitude(x: float, y: float) -> float:
+    s = float(Fraction(x) ** 2 + Fraction(y) ** 2)  # correctly rounded to double
+    r = math.sqrt(s)
+    return math.inf if math.isinf(r) else to_single(Fraction(r))
+
+
+def expected_peaks(data: str):
+    lines = data.splitlines()
+    i = 0
+    while not lines[i].startswith("ND"):
+        i += 1
+    count = int(lines[i][2:])
+    peaks = [(0.0, 0.0, 0.0)] * (count + 1)
+    i += 1
+    while i < len(lines):
+        line = lines[i]
+        i += 1
+        if line.startswith("ENDDS"):
+            break
+        if not line.startswith("TS"):
+            continue
+        for node in range(1, count + 1):
+            xs, ys = lines[i].split()
+            i += 1
+            x, y = parse(xs), parse(ys)
+            m = magnitude(x, y)
+            if m > peaks[node][0]:
+                peaks[node] = (m, x, y)
+    return count, peaks
+
+
+def bits(v: float) -> int:
+    return struct.unpack("<I", struct.pack("<f", v))[0]
+
+
+def check(kasor_max: str, data: bytes) -> int:
+    count, peaks = expected_peaks(data.decode())
+    with tempfile.TemporaryDirectory() as folder:
+        with open(os.path.join(folder, "KASOR.dat"), "wb") as f:
+            f.write(data)
+        status = subprocess.run([kasor_max], cwd=folder).returncode
+        if status != 0:
+            print(f"kasor-max ended with status {status}")
+            return 1
+        with open(os.path.join(folder, "KASOR_max.dat"), "rb") as f:
+            result = f.read().decode()
+    lines = result.split("\r\n")
+    if lines[:4] != ["VECTOR", f"ND  {count}", "ST  0", "TS  0.0"] or lines[-1] != "":
+        print("header or final line end wrong")
+        return 1
+    failures = 0
+    for node in range(1, count + 1):
+        line = lines[3 + node]
+        xs, ys = line.split()
+        column = line.index(ys, len(xs))
+        layout_ok = column % 14 == 0 and len(xs) < column <= len(xs) + 14 and line == line.rstrip()
+        _, x, y = peaks[node]
+        if not layout_ok or bits(parse(xs)) != bits(x) or bits(parse(ys)) != bits(y):
+            failures += 1
+            if failures <= 5:
+                print(f"node {node}: got {line!r}, expected {x!r} {y!r}")
+    if len(lines) != count + 5:
+        print("wrong number of lines")
+        failures += 1
+    return failures
+
+
+def ties(nodes: int, seed: int) -> bytes:
+    """Each node sees its vector again with the components swapped or negated:
+    equal magnitudes, of which the first must stay."""
+    import random
+    rng = random.Random(seed)
+    base = [(rng.randint(-999, 999) / 100, rng.randint(-999, 999) / 100) for _ in range(nodes)]
+    out = [f"VECTOR\r\nND {nodes}\r\nST 0\r\n"]
+    for step in range(6):
+        out.append(f"TS 0 {step}.0\r\n")
+        for x, y in base:
+            a, b = [(x, y), (y, x), (-x, y), (y, -x), (-y, -x), (x / 2, y / 2)][rng.randrange(6)]
+            out.append(f"{a:.2f} {b:.2f}\r\n")
+    out.append("ENDDS\r\n")
+    return "".join(out).encode()
+
+
+def main() -> int:
+    kasor_max, kasor_gen = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    failures = 0
+    for nodes, steps, seed in [(1500, 6, 1), (700, 12, 77), (1, 40, 3)]:
+        data = subprocess.run([kasor_gen, str(nodes), str(steps), str(seed)],
+                              check=True, capture_output=True).stdout
+        failures += check(kasor_max, data)
+    failures += check(kasor_max, ties(3000, 11))
+    print("oracle: every node as expected" if failures == 0 else f"oracle: {failures} differences")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,168 @@
+#include "platform/print.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "input/read_data_set.h"
+#include "platform/runtime.h"
+#include "temp_folder.h"
+
+namespace {
+
+using platform::kItemInteger;
+using platform::kItemSingle;
+using platform::kItemText;
+using platform::kThenDirectly;
+using platform::kThenLineEnd;
+using platform::kThenNextZone;
+
+constexpr std::uint8_t kPair[] = {0x02, 0x00, kItemSingle | kThenNextZone, kItemSingle | kThenLineEnd};
+
+class PrintTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::reset_for_tests();
+    platform::__vbaOnError(-1);
+  }
+  void TearDown() override { platform::reset_for_tests(); }
+  void open() { ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeOutput, -1, 3, folder.path() / "out")); }
+  std::string close_and_read() {
+    EXPECT_TRUE(platform::__vbaFileClose(3));
+    return folder.read("out");
+  }
+  std::string pair_line(float x, float y) {
+    open();
+    EXPECT_TRUE(platform::__vbaPrintFile(3, kPair, x, y));
+    return close_and_read();
+  }
+  TempFolder folder;
+};
+
+TEST_F(PrintTest, NumbersInTheirShortestForm) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const struct {
+    float value;
+    const char* text;
+  } cases[] = {
+      {0.0f, "0"},          {-0.0f, "-0"},       {0.5f, "0.5"},           {-0.25f, "-0.25"},
+      {1.0f, "1"},          {-2.0f, "-2"},       {0.1f, "0.1"},           {1e-7f, "1e-07"},
+      {123456.7f, "123456.7"}, {16777216.0f, "16777216"}, {1e20f, "1e+20"},
+      {3.4028235e38f, "3.4028235e+38"},          {0x1p-149f, "1e-45"},   {inf, "inf"}, {-inf, "-inf"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(pair_line(c.value, 1), std::string(c.text) + std::string(14 - std::strlen(c.text), ' ') + "1\r\n")
+        << c.text;
+  }
+}
+
+TEST_F(PrintTest, SecondItemStartsAtTheNextZoneWithABlankBefore) {
+  for (std::size_t length = 1; length <= 30; ++length) {
+    open();
+    constexpr std::uint8_t kTexts[] = {0x02, 0x00, kItemText | kThenNextZone, kItemText | kThenLineEnd};
+    ASSERT_TRUE(platform::__vbaPrintFile(3, kTexts, std::string_view(std::string(length, 'x')), std::string_view("y")));
+    const std::string line = close_and_read();
+    const std::size_t column = line.find('y');
+    EXPECT_EQ(column % platform::kPrintZone, 0u) << length;
+    EXPECT_GT(column, length) << length;
+    EXPECT_LE(column, length + platform::kPrintZone) << length;
+  }
+}
+
+TEST_F(PrintTest, TheHeaderLines) {
+  open();
+  constexpr std::uint8_t kText[] = {0x01, 0x00, kItemText | kThenLineEnd};
+  constexpr std::uint8_t kCount[] = {0x02, 0x00, kItemText | kThenDirectly, kItemInteger | kThenLineEnd};
+  EXPECT_TRUE(platform::__vbaPrintFile(3, kText, std::string_view("VECTOR")));
+  EXPECT_TRUE(platform::__vbaPrintFile(3, kCount, std::string_view("ND  "), std::int32_t{2}));
+  EXPECT_TRUE(platform::__vbaPrintFile(3, kCount, std::string_view("ND  "), std::int32_t{-4}));
+  EXPECT_TRUE(platform::__vbaPrintFile(3, kCount, std::string_view("ND  "), std::int32_t{INT32_MIN}));
+  EXPECT_EQ(close_and_read(), "VECTOR\r\nND  2\r\nND  -4\r\nND  -2147483648\r\n");
+}
+
+TEST_F(PrintTest, WrongDescriptorsAreRefused) {
+  open();
+  constexpr std::uint8_t kOne[] = {0x01, 0x00, kItemSingle | kThenLineEnd};
+  constexpr std::uint8_t kShort[] = {0x02, 0x00, kItemSingle};
+  EXPECT_FALSE(platform::__vbaPrintFile(3, kOne, std::int32_t{1}));  // a whole number is no single
+  EXPECT_FALSE(platform::__vbaPrintFile(3, kShort, 1.0f, 2.0f));
+  EXPECT_FALSE(platform::__vbaPrintFile(3, kOne, 1.0f, 2.0f));
+  EXPECT_EQ(platform::error_number(), platform::kBadCall);
+  EXPECT_FALSE(platform::__vbaPrintFile(1, kOne, 1.0f));  // not open for output
+  EXPECT_EQ(close_and_read(), "");
+}
+
+// Whatever is printed reads back as exactly the same single.
+TEST_F(PrintTest, NodeLinesReadBackBitForBit) {
+  std::mt19937 rng(2024);
+  std::vector<std::pair<float, float>> pairs;
+  while (pairs.size() < 50000) {
+    const float x = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+    const float y = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+    if (!std::isnan(x) && !std::isnan(y)) pairs.emplace_back(x, y);
+  }
+  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeOutput, -1, 3, folder.path() / "KASOR.dat"));
+  constexpr std::uint8_t kCount[] = {0x02, 0x00, kItemText | kThenDirectly, kItemInteger | kThenLineEnd};
+  constexpr std::uint8_t kText[] = {0x01, 0x00, kItemText | kThenLineEnd};
+  platform::__vbaPrintFile(3, kCount, std::string_view("ND  "), static_cast<std::int32_t>(pairs.size()));
+  platform::__vbaPrintFile(3, kText, std::string_view("TS  0.0"));
+  for (auto [x, y] : pairs) ASSERT_TRUE(platform::__vbaPrintFile(3, kPair, x, y));
+  ASSERT_TRUE(platform::__vbaFileClose(3));
+
+  PeakTable table;
+  ASSERT_TRUE(create_peak_table(table));
+  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  std::int32_t count = 0;
+  const ReadResult read = read_data_set(table, count);
+  EXPECT_EQ(read.damaged_places, 0u);
+  ASSERT_EQ(count, static_cast<std::int32_t>(pairs.size()));
+  for (std::int32_t node = 1; node <= count; ++node) {
+    const auto [x, y] = pairs[static_cast<std::size_t>(node - 1)];
+    if (magnitude_of(x, y) == 0) continue;  // never offered a larger value than 0: stays 0
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(table.x[node]), std::bit_cast<std::uint32_t>(x)) << node;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(table.y[node]), std::bit_cast<std::uint32_t>(y)) << node;
+  }
+  release_peak_table(table);
+}
+
+TEST_F(PrintTest, NothingReplacesTheTargetUntilTheCloseSucceeds) {
+  folder.write("out", "old");
+  open();
+  EXPECT_TRUE(platform::__vbaPrintFile(3, kPair, 1.0f, 2.0f));
+  EXPECT_EQ(folder.read("out"), "old");
+  platform::discard_output(3);
+  EXPECT_EQ(folder.read("out"), "old");
+  EXPECT_EQ(folder.listing(), "out\n");
+  EXPECT_EQ(pair_line(1, 2), "1             2\r\n");
+  EXPECT_EQ(folder.listing(), "out\n");
+}
+
+TEST_F(PrintTest, ATargetThatCannotBeReplacedLeavesNothingBehind) {
+  std::filesystem::create_directory(folder.path() / "out");
+  open();
+  EXPECT_TRUE(platform::__vbaPrintFile(3, kPair, 1.0f, 2.0f));
+  EXPECT_FALSE(platform::__vbaFileClose(3));
+  EXPECT_EQ(platform::error_number(), platform::kWriteFailed);
+  EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "out"));
+  EXPECT_EQ(folder.listing(), "out\n");
+  // A folder that does not exist: nothing can be created.
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeOutput, -1, 3, folder.path() / "no" / "out"));
+  EXPECT_EQ(platform::g_channels[3].mode, 0);
+}
+
+TEST_F(PrintTest, LongOutputGoesThroughTheBuffer) {
+  open();
+  const std::string text(3 * platform::kBufferSize + 5, 'a');
+  constexpr std::uint8_t kText[] = {0x01, 0x00, kItemText | kThenLineEnd};
+  ASSERT_TRUE(platform::__vbaPrintFile(3, kText, std::string_view(text)));
+  for (int i = 0; i < 200000; ++i) ASSERT_TRUE(platform::__vbaPrintFile(3, kPair, 0.5f, -0.25f));
+  const std::string bytes = close_and_read();
+  ASSERT_EQ(bytes.size(), text.size() + 2 + 200000 * std::string("0.5           -0.25\r\n").size());
+  EXPECT_EQ(bytes.substr(text.size(), 23), "\r\n0.5           -0.25\r\n");
+  EXPECT_EQ(bytes.substr(bytes.size() - 21), "0.5           -0.25\r\n");
+}
+
+}  // namespace
