@@ -40,11 +40,14 @@ void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, flo
 inline void offer(PeakTable& table, std::int32_t node, float x, float y) {
   if (node < 1 || node > kNodeCapacity) return;
   const float m = magnitude_of(x, y);
-  if (m > table.magnitude[node]) {
-    table.magnitude[node] = m;
-    table.x[node] = x;
-    table.y[node] = y;
-  } else if (m == std::numeric_limits<float>::infinity()) {
+  // Without a branch: whether a pair replaces the peak follows the data, and
+  // a mispredicted branch costs more than three stores.
+  const float peak = table.magnitude[node];
+  const bool greater = m > peak;
+  table.magnitude[node] = greater ? m : peak;
+  table.x[node] = greater ? x : table.x[node];
+  table.y[node] = greater ? y : table.y[node];
+  if (m == std::numeric_limits<float>::infinity() && !greater) {
     // Only reached when the peak is infinite too.
     offer_beyond_single_range(table, node, x, y);
   }

@@ -11,6 +11,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -184,17 +185,13 @@ void reset(Channel& c) {
 
 }  // namespace
 
-Channel* open_channel(int number, int mode) {
+Channel* channel_not_open(int number, int mode) {
   if (number < 1 || number > kMaxChannel) {
     fail(kBadCall, "channel number " + std::to_string(number));
-    return nullptr;
+  } else {
+    fail(kChannelNotOpen, "channel " + std::to_string(number) + " not open in mode " + std::to_string(mode));
   }
-  Channel& c = g_channels[number];
-  if (c.mode != mode) {
-    fail(kChannelNotOpen, "channel " + std::to_string(number));
-    return nullptr;
-  }
-  return &c;
+  return nullptr;
 }
 
 bool __vbaFileOpen(int mode, int record_length, int channel, const fs::path& name) {
@@ -282,6 +279,10 @@ bool flush_output(Channel& c) {
   if (c.end > 0 && std::fwrite(c.buffer.get(), 1, c.end, c.file) != c.end) {
     return note_write_failure(c, errno ? errno : EIO);
   }
+#ifdef __linux__
+  // Start writing to the disk now, so that the sync at the close has little left to wait for.
+  sync_file_range(fileno(c.file), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
   c.end = 0;
   return true;
 }

@@ -48,9 +48,15 @@ struct Channel {
 
 inline Channel g_channels[kMaxChannel + 1];
 
+// Records why `number` is no channel open in `mode`, and gives nullptr.
+Channel* channel_not_open(int number, int mode);
+
 // The channel with that number when it is open in `mode`; otherwise records the
 // failure and gives nullptr.
-Channel* open_channel(int number, int mode);
+inline Channel* open_channel(int number, int mode) {
+  if (number >= 1 && number <= kMaxChannel && g_channels[number].mode == mode) return &g_channels[number];
+  return channel_not_open(number, mode);
+}
 
 // Opens `name` on `channel`. `record_length` is -1 (the default) for the
 // sequential modes, the only ones there are. For input, when `name` does not

@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "platform/channel.h"
+#include "platform/display.h"
 #include "platform/item_input.h"
 #include "platform/runtime.h"
 
@@ -36,7 +37,7 @@ inline bool make_room(Channel& c, std::size_t bytes) {
   return c.end + bytes <= kBufferSize || flush_output(c);
 }
 
-inline char* put(char* out, float value) { return std::to_chars(out, out + 48, value).ptr; }
+inline char* put(char* out, float value) { return put_single(out, value); }
 inline char* put(char* out, std::int32_t value) { return std::to_chars(out, out + 16, value).ptr; }
 
 template <class T>

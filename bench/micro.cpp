@@ -1,0 +1,145 @@
+// Micro-benchmarks of the hot loops: number items, pairs from a channel,
+// the peak rule, and writing the result. Timings only; never run as tests.
+
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "output/write_peak_data_set.h"
+#include "peak/peak_table.h"
+#include "platform/channel.h"
+#include "platform/display.h"
+#include "platform/item_input.h"
+#include "platform/number.h"
+#include "platform/runtime.h"
+
+namespace {
+
+// Number texts as solvers write them: seven in eight fixed, one in exponent form.
+std::vector<std::string> solver_numbers(std::size_t count) {
+  std::mt19937_64 rng(1);
+  std::uniform_real_distribution<double> value(-3.0, 3.0);
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < count; ++i) {
+    char text[32];
+    const auto format = (i % 8 == 7) ? std::chars_format::scientific : std::chars_format::fixed;
+    texts.emplace_back(text, std::to_chars(text, text + sizeof text, value(rng), format, 6).ptr);
+  }
+  return texts;
+}
+
+void ScanSolverNumbers(benchmark::State& state) {
+  const std::vector<std::string> texts = solver_numbers(4096);
+  std::string scratch;
+  std::size_t bytes = 0;
+  for (const auto& t : texts) bytes += t.size();
+  for (auto _ : state) {
+    for (const std::string& t : texts) {
+      float value;
+      const char* end;
+      benchmark::DoNotOptimize(platform::scan_single(t.c_str(), t.c_str() + t.size(), true, value, end, scratch));
+      benchmark::DoNotOptimize(value);
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * texts.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+BENCHMARK(ScanSolverNumbers);
+
+void DisplaySolverValues(benchmark::State& state) {
+  std::vector<float> values;
+  for (const std::string& t : solver_numbers(4096)) values.push_back(std::stof(t));
+  char text[32];
+  for (auto _ : state) {
+    for (float v : values) {
+      benchmark::DoNotOptimize(platform::put_single(text, v));
+      benchmark::ClobberMemory();
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+}
+BENCHMARK(DisplaySolverValues);
+
+// Pairs read through the item reader from a file in the page cache.
+void ReadPairs(benchmark::State& state) {
+  const auto path = std::filesystem::temp_directory_path() / "kasor-bench-pairs.dat";
+  const std::vector<std::string> texts = solver_numbers(1 << 20);
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t i = 0; i < texts.size(); i += 2) out << texts[i] << ' ' << texts[i + 1] << "\r\n";
+  }
+  const auto bytes = std::filesystem::file_size(path);
+  constexpr std::uint8_t kPair[] = {0x02, 0x00, platform::kItemSingle, platform::kItemSingle};
+  platform::reset_for_tests();
+  platform::__vbaOnError(-1);
+  for (auto _ : state) {
+    platform::__vbaFileOpen(platform::kModeInput, -1, 1, path);
+    float x, y, sum = 0;
+    while (platform::__vbaInputFile(1, kPair, x, y)) sum += x + y;
+    benchmark::DoNotOptimize(sum);
+    platform::__vbaFileClose(1);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * texts.size() / 2));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  std::filesystem::remove(path);
+  platform::reset_for_tests();
+}
+BENCHMARK(ReadPairs)->Unit(benchmark::kMillisecond);
+
+// One block of 2,200,000 pairs offered to the peak table.
+void OfferBlock(benchmark::State& state) {
+  PeakTable table;
+  create_peak_table(table);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> value(-3.0f, 3.0f);
+  std::vector<float> xs(kNodeCapacity), ys(kNodeCapacity);
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    xs[i] = value(rng);
+    ys[i] = value(rng);
+  }
+  for (auto _ : state) {
+    for (std::int32_t node = 1; node <= kNodeCapacity; ++node) {
+      offer(table, node, xs[static_cast<std::size_t>(node - 1)], ys[static_cast<std::size_t>(node - 1)]);
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kNodeCapacity);
+  release_peak_table(table);
+}
+BENCHMARK(OfferBlock)->Unit(benchmark::kMillisecond);
+
+// The result for 2,200,000 nodes of solver-like values.
+void Write2200000Nodes(benchmark::State& state) {
+  PeakTable table;
+  create_peak_table(table);
+  const std::vector<std::string> texts = solver_numbers(2 * static_cast<std::size_t>(kNodeCapacity));
+  for (std::int32_t node = 1; node <= kNodeCapacity; ++node) {
+    const std::size_t i = 2 * static_cast<std::size_t>(node - 1);
+    table.x[node] = std::stof(texts[i]);
+    table.y[node] = std::stof(texts[i + 1]);
+  }
+  const auto folder = std::filesystem::temp_directory_path() / "kasor-bench-write";
+  std::filesystem::create_directories(folder);
+  auto prefix = folder.native();
+  prefix += std::filesystem::path::preferred_separator;
+  platform::reset_for_tests();
+  platform::__vbaOnError(-1);
+  for (auto _ : state) {
+    if (!write_peak_data_set(prefix, kNodeCapacity, table)) state.SkipWithError("write failed");
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kNodeCapacity);
+  std::filesystem::remove_all(folder);
+  platform::reset_for_tests();
+  release_peak_table(table);
+}
+BENCHMARK(Write2200000Nodes)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
