@@ -26,7 +26,8 @@ void release_peak_table(PeakTable& table) {
 }
 
 // Magnitudes above the single-precision range all round to infinity; comparing
-// them in double keeps the larger vector rather than simply the first.
+// them in double keeps the larger vector rather than simply the first. Called
+// for every pair offered to a node whose peak is infinite.
 void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, float y) {
   auto exact = [](float a, float b) {
     return platform::square_root(platform::__vbaPowerR8(a, 2.0) + platform::__vbaPowerR8(b, 2.0));

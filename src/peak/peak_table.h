@@ -39,18 +39,22 @@ void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, flo
 // table are ignored. A NaN magnitude is greater than nothing and never kept.
 inline void offer(PeakTable& table, std::int32_t node, float x, float y) {
   if (node < 1 || node > kNodeCapacity) return;
-  const float m = magnitude_of(x, y);
-  // Without a branch: whether a pair replaces the peak follows the data, and
-  // a mispredicted branch costs more than three stores.
+  const double sum = platform::__vbaPowerR8(static_cast<double>(x), 2.0) +
+                     platform::__vbaPowerR8(static_cast<double>(y), 2.0);
   const float peak = table.magnitude[node];
-  const bool greater = m > peak;
-  table.magnitude[node] = greater ? m : peak;
-  table.x[node] = greater ? x : table.x[node];
-  table.y[node] = greater ? y : table.y[node];
-  if (m == std::numeric_limits<float>::infinity() && !greater) {
-    // Only reached when the peak is infinite too.
-    offer_beyond_single_range(table, node, x, y);
+  // The root is only taken when it can matter. The peak's square is exact in
+  // double, and its root is the peak itself; rounding is monotonic, so a sum
+  // no larger than the square has a magnitude no larger than the peak.
+  if (sum > static_cast<double>(peak) * static_cast<double>(peak)) {
+    const float m = static_cast<float>(platform::square_root(sum));
+    if (m > peak) {
+      table.magnitude[node] = m;
+      table.x[node] = x;
+      table.y[node] = y;
+      return;
+    }
   }
+  if (peak == std::numeric_limits<float>::infinity()) offer_beyond_single_range(table, node, x, y);
 }
 
 // The node's peak vector. Fails (and leaves x and y) outside 1 to kNodeCapacity.

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 
 #include "platform/channel.h"
 #include "platform/char_class.h"
@@ -29,6 +30,10 @@ inline constexpr std::uint8_t kItemSingle = 4;
 inline constexpr std::uint8_t kItemText = 8;
 
 enum class ItemResult { kRead, kUnreadable, kStopped };
+
+// The quick way is taken while this much is left in the buffer, so that a
+// short item never runs into its end.
+inline constexpr std::size_t kNearEnd = 64;
 
 // Takes separators up to the next item. False at the end of the file.
 inline bool skip_separators(Channel& c) {
@@ -85,69 +90,55 @@ inline void end_item_line(Channel& c) {
   }
 }
 
-// Takes the rest of an item too long for the buffer.
-void skip_long_item(Channel& c);
+// The rest of read_item, off the common path: an item cut by the end of the
+// buffer, an item that is no number, a descriptor that asks for another type,
+// the end of the file.
+ItemResult read_item_slowly(Channel& c, std::uint8_t type, float& target);
 
-inline ItemResult read_item(Channel& c, std::uint8_t type, float& target) {
-  if (type != kItemSingle) {
-    fail(kBadCall, "descriptor");
-    return ItemResult::kStopped;
-  }
-  if (!skip_separators(c)) {
-    c.failed_line = c.line;
-    fail(kPastEnd, "end of file");
-    return ItemResult::kStopped;
-  }
-  float value;
-  const char* item_end;
-  Scan scan;
-  for (;;) {
+#if defined(__GNUC__)
+#define KASOR_HOT_INLINE [[gnu::always_inline]] inline
+#else
+#define KASOR_HOT_INLINE inline
+#endif
+
+KASOR_HOT_INLINE ItemResult read_item(Channel& c, std::uint8_t type, float& target) {
+  if (type == kItemSingle && c.pos + kNearEnd < c.end) {
     const char* const data = c.buffer.get();
-    scan = scan_single(data + c.pos, data + c.end, c.exhausted, value, item_end, c.scratch);
-    if (scan != Scan::kNeedMore) break;
-    if (c.pos == 0 && c.end == kBufferSize) break;  // longer than the buffer: no number of ours
-    refill(c);
+    const char* p = data + c.pos;
+    // Blanks and tabs before the item; anything else the slow way.
+    while (*p == ' ' || *p == '\t') ++p;
+    if (!(char_class(*p) & kSeparator)) {
+      float value;
+      const char* item_end;
+      if (scan_single(p, data + c.end, c.exhausted, value, item_end, c.scratch) == Scan::kNumber) {
+        target = value;
+        c.pos = static_cast<std::size_t>(item_end - data);
+        c.line_fresh = false;
+        return ItemResult::kRead;
+      }
+    }
   }
-  if (scan == Scan::kNumber) {
-    target = value;
-    c.pos = static_cast<std::size_t>(item_end - c.buffer.get());
-    c.line_fresh = false;
-    return ItemResult::kRead;
-  }
-  c.failed_line = c.line;
-  if (c.line_fresh) {
-    fail(kLineNotData, "line " + std::to_string(c.line));
-    return ItemResult::kStopped;
-  }
-  if (scan == Scan::kNeedMore) {
-    skip_long_item(c);
-  } else {
-    c.pos = static_cast<std::size_t>(item_end - c.buffer.get());
-  }
-  fail(kNotANumber, "line " + std::to_string(c.line));
-  return ItemResult::kUnreadable;
+  return read_item_slowly(c, type, target);
 }
 
 // Reads items from `channel` into `targets` as `descriptor` lists them: a
 // 16-bit little-endian count, then one type byte per item. Only single
 // precision items (type 4) are read by this program.
 template <class... Targets>
-inline bool __vbaInputFile(int channel, std::span<const std::uint8_t> descriptor, Targets&... targets) {
+  requires(std::is_same_v<Targets, float> && ...)
+KASOR_HOT_INLINE bool __vbaInputFile(int channel, std::span<const std::uint8_t> descriptor, Targets&... targets) {
   Channel* c = open_channel(channel, kModeInput);
   if (!c) return false;
   const std::size_t count = descriptor.size() >= 2 ? descriptor[0] | (descriptor[1] << 8) : 0;
   if (count != sizeof...(Targets) || descriptor.size() != 2 + count) return fail(kBadCall, "descriptor");
-  std::size_t index = 2;
+  float* const slots[] = {&targets...};
   bool all_read = true;
-  bool stopped = false;
-  auto one = [&](auto& target) {
-    if (stopped) return;
-    const ItemResult result = read_item(*c, descriptor[index++], target);
+  for (std::size_t i = 0; i < sizeof...(Targets); ++i) {
+    const ItemResult result = read_item(*c, descriptor[2 + i], *slots[i]);
+    if (result == ItemResult::kStopped) return false;
     all_read = all_read && result == ItemResult::kRead;
-    stopped = result == ItemResult::kStopped;
-  };
-  (one(targets), ...);
-  if (!stopped) end_item_line(*c);
+  }
+  end_item_line(*c);
   return all_read;
 }
 
