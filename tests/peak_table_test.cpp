@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 
 #include "platform/runtime.h"
 
@@ -89,6 +90,32 @@ TEST_F(PeakTableTest, MagnitudeRoundsAsTheRuleSays) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(magnitude_of(c.x, c.y), c.magnitude) << c.x << ", " << c.y;
+  }
+}
+
+// Offer skips the root where it cannot matter; on pairs whose magnitudes lie
+// one rounding apart it must still decide as the rule does.
+TEST_F(PeakTableTest, OfferAgreesWithTheRuleOnNearTies) {
+  std::mt19937 rng(77);
+  std::uniform_real_distribution<float> component(-5, 5);
+  for (std::int32_t node = 1; node <= 20000; ++node) {
+    float best_m = 0, best_x = 0, best_y = 0;
+    const float x0 = component(rng), y0 = component(rng);
+    for (int step = 0; step < 12; ++step) {
+      float x = x0, y = y0;
+      for (int k = static_cast<int>(rng() % 4); k > 0; --k) x = std::nextafter(x, (rng() & 1) ? 10.0f : -10.0f);
+      for (int k = static_cast<int>(rng() % 4); k > 0; --k) y = std::nextafter(y, (rng() & 1) ? 10.0f : -10.0f);
+      if (rng() & 1) std::swap(x, y);
+      offer(table, node, x, y);
+      const float m = magnitude_of(x, y);
+      if (m > best_m) {
+        best_m = m;
+        best_x = x;
+        best_y = y;
+      }
+    }
+    ASSERT_EQ(bits(node), bits_of(best_x, best_y)) << node;
+    ASSERT_EQ(table.magnitude[node], best_m) << node;
   }
 }
 
