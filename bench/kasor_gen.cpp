@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: kasor-gen NODES STEPS SEED\n");
     return 2;
   }
-  const long nodes = std::atol(argv[1]);
-  const long steps = std::atol(argv[2]);
+  const long long nodes = std::atoll(argv[1]);
+  const long long steps = std::atoll(argv[2]);
   std::uint64_t state = std::strtoull(argv[3], nullptr, 10);
 
   struct Node {
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   };
 
   text("VECTOR\r\nND " + std::to_string(nodes) + "\r\nST 0\r\n");
-  for (long step = 0; step < steps; ++step) {
+  for (long long step = 0; step < steps; ++step) {
     char header[64];
     std::snprintf(header, sizeof header, "TS 0 %.1f\r\n", 60.0 * static_cast<double>(step));
     text(header);

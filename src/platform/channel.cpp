@@ -4,6 +4,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/faults.h"
 #include "platform/runtime.h"
 
 #ifdef _WIN32
@@ -80,6 +81,29 @@ long long process_id() {
 #endif
 }
 
+bool start_input(Channel& c, std::FILE* file, const char* memory, std::size_t size) {
+  c.buffer.reset(new (std::nothrow) char[kBufferSize + kPadding]);
+  if (!c.buffer) {
+    if (file) std::fclose(file);
+    return fail(kOutOfMemory, "input buffer");
+  }
+  if (file) std::setvbuf(file, nullptr, _IONBF, 0);  // the channel buffers; stdio need not copy again
+  c.file = file;
+  c.memory = memory;
+  c.memory_left = size;
+  c.mode = kModeInput;
+  c.pos = c.end = 0;
+  c.buffer[0] = '\0';
+  c.exhausted = c.read_error = false;
+  c.line_fresh = true;
+  c.line = 1;
+  c.failed_line = 0;
+  refill(c);
+  // A UTF-8 byte order mark is no part of the first line.
+  if (c.end >= 3 && std::memcmp(c.buffer.get(), "\xEF\xBB\xBF", 3) == 0) c.pos = 3;
+  return true;
+}
+
 bool open_input(Channel& c, const fs::path& name) {
   std::FILE* file = open_file(name, false);
   if (!file && errno == ENOENT) {
@@ -94,34 +118,18 @@ bool open_input(Channel& c, const fs::path& name) {
     std::fclose(file);
     return fail(kAccessDenied, system_reason(EISDIR));
   }
-  c.buffer.reset(new (std::nothrow) char[kBufferSize + kPadding]);
-  if (!c.buffer) {
-    std::fclose(file);
-    return fail(kOutOfMemory, "input buffer");
-  }
-  std::setvbuf(file, nullptr, _IONBF, 0);  // the channel buffers; stdio need not copy again
-  c.file = file;
-  c.mode = kModeInput;
-  c.pos = c.end = 0;
-  c.buffer[0] = '\0';
-  c.exhausted = c.read_error = false;
-  c.line_fresh = true;
-  c.line = 1;
-  c.failed_line = 0;
-  refill(c);
-  // A UTF-8 byte order mark is no part of the first line.
-  if (c.end >= 3 && std::memcmp(c.buffer.get(), "\xEF\xBB\xBF", 3) == 0) c.pos = 3;
-  return true;
+  return start_input(c, file, nullptr, 0);
 }
+
 
 bool open_output(Channel& c, const fs::path& name) {
   fs::path temporary = name;
   temporary += ".tmp" + std::to_string(process_id());
   c.buffer.reset(new (std::nothrow) char[kBufferSize]);
   if (!c.buffer) return fail(kOutOfMemory, "output buffer");
-  std::FILE* file = open_file(temporary, true);
+  std::FILE* file = g_faults.output_open ? nullptr : open_file(temporary, true);
   if (!file) {
-    const int code = errno;
+    const int code = g_faults.output_open ? EACCES : errno;
     c.buffer.reset();
     return fail(code == ENOENT ? kFileNotFound : kAccessDenied, system_reason(code));
   }
@@ -131,6 +139,7 @@ bool open_output(Channel& c, const fs::path& name) {
   c.end = 0;
   c.column = 0;
   c.write_failed = false;
+  c.written = 0;
   c.first_failure.clear();
   c.target = name;
   c.temporary = std::move(temporary);
@@ -154,7 +163,9 @@ bool finish_output(Channel& c) {
 #else
   if (ok && fsync(fileno(c.file)) != 0 && errno != EINVAL) ok = note_write_failure(c, errno);
 #endif
-  if (std::fclose(c.file) != 0 && ok) ok = note_write_failure(c, errno);
+  if ((std::fclose(c.file) != 0 || g_faults.output_close) && ok) {
+    ok = note_write_failure(c, g_faults.output_close ? EIO : errno);
+  }
   c.file = nullptr;
   if (ok) {
 #ifdef _WIN32
@@ -163,7 +174,11 @@ bool finish_output(Channel& c) {
       ok = note_write_failure(c, EACCES);
     }
 #else
-    if (std::rename(c.temporary.c_str(), c.target.c_str()) != 0) ok = note_write_failure(c, errno);
+    if (g_faults.rename) {
+      ok = note_write_failure(c, EACCES);
+    } else if (std::rename(c.temporary.c_str(), c.target.c_str()) != 0) {
+      ok = note_write_failure(c, errno);
+    }
 #endif
   }
   if (!ok) {
@@ -176,6 +191,8 @@ bool finish_output(Channel& c) {
 void reset(Channel& c) {
   c.mode = 0;
   c.file = nullptr;
+  c.memory = nullptr;
+  c.memory_left = 0;
   c.buffer.reset();
   c.pos = c.end = 0;
   c.scratch.clear();
@@ -204,6 +221,13 @@ bool __vbaFileOpen(int mode, int record_length, int channel, const fs::path& nam
   return mode == kModeInput ? open_input(c, name) : open_output(c, name);
 }
 
+bool open_memory_input(int channel, const char* data, std::size_t size) {
+  if (channel < 1 || channel > kMaxChannel) return fail(kBadCall, "open");
+  Channel& c = g_channels[channel];
+  if (c.mode != 0) return fail(kChannelInUse, "channel " + std::to_string(channel));
+  return start_input(c, nullptr, data, size);
+}
+
 bool __vbaFileClose(int channel) {
   if (channel < 1 || channel > kMaxChannel || g_channels[channel].mode == 0) {
     return fail(kChannelNotOpen, "channel " + std::to_string(channel));
@@ -212,7 +236,7 @@ bool __vbaFileClose(int channel) {
   bool ok = true;
   if (c.mode == kModeOutput) {
     ok = finish_output(c);
-  } else {
+  } else if (c.file) {
     std::fclose(c.file);
   }
   reset(c);
@@ -232,7 +256,7 @@ void close_all_channels() {
   for (int number = 1; number <= kMaxChannel; ++number) {
     Channel& c = g_channels[number];
     if (c.mode == kModeOutput) discard_output(number);
-    if (c.mode == kModeInput) std::fclose(c.file);
+    if (c.mode == kModeInput && c.file) std::fclose(c.file);
     reset(c);
   }
 }
@@ -249,11 +273,18 @@ bool refill(Channel& c) {
   const std::size_t room = kBufferSize - c.end;
   std::size_t got = 0;
   if (room > 0) {
-    got = std::fread(data + c.end, 1, room, c.file);
+    if (c.file) {
+      got = std::fread(data + c.end, 1, room, c.file);
+    } else {
+      got = std::min(room, c.memory_left);
+      std::memcpy(data + c.end, c.memory, got);
+      c.memory += got;
+      c.memory_left -= got;
+    }
     c.end += got;
     if (got < room) {
       c.exhausted = true;
-      if (std::ferror(c.file)) {
+      if (c.file && std::ferror(c.file)) {
         c.read_error = true;
         fail(kReadFailed, system_reason(errno));
       }
@@ -276,9 +307,17 @@ bool read_failed(int channel) {
 bool flush_output(Channel& c) {
   if (c.write_failed) return false;
   errno = 0;
-  if (c.end > 0 && std::fwrite(c.buffer.get(), 1, c.end, c.file) != c.end) {
+  std::size_t bytes = c.end;
+  bool disk_full = false;
+  if (g_faults.write_after >= 0 && c.written + bytes > static_cast<std::uint64_t>(g_faults.write_after)) {
+    bytes = static_cast<std::size_t>(static_cast<std::uint64_t>(g_faults.write_after) - std::min<std::uint64_t>(c.written, g_faults.write_after));
+    disk_full = true;
+  }
+  if (bytes > 0 && std::fwrite(c.buffer.get(), 1, bytes, c.file) != bytes) {
     return note_write_failure(c, errno ? errno : EIO);
   }
+  c.written += bytes;
+  if (disk_full) return note_write_failure(c, ENOSPC);
 #ifdef __linux__
   // Start writing to the disk now, so that the sync at the close has little left to wait for.
   sync_file_range(fileno(c.file), 0, 0, SYNC_FILE_RANGE_WRITE);

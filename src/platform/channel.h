@@ -24,6 +24,8 @@ inline constexpr std::size_t kPadding = 64;
 struct Channel {
   int mode = 0;  // 0 while closed
   std::FILE* file = nullptr;
+  const char* memory = nullptr;  // input from memory instead of a file: what is left of it
+  std::size_t memory_left = 0;
   std::unique_ptr<char[]> buffer;
   std::size_t pos = 0;  // input: next unread byte
   std::size_t end = 0;  // input: bytes held; output: bytes waiting to be written
@@ -40,6 +42,7 @@ struct Channel {
   // Output. The file is written under a temporary name beside the target and
   // only a close that finds every write done replaces the target with it.
   std::size_t column = 0;  // characters printed on the current line
+  std::uint64_t written = 0;  // bytes handed to the file so far
   bool write_failed = false;
   std::string first_failure;
   std::filesystem::path target;
@@ -63,6 +66,10 @@ inline Channel* open_channel(int number, int mode) {
 // exist but exactly one entry of its folder has that name apart from case, that
 // entry is opened: data sets often come from machines whose file names ignore case.
 bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name);
+
+// Opens `size` bytes at `data` as sequential input on `channel`, read exactly as
+// a file would be. The bytes must stay in place until the channel is closed.
+bool open_memory_input(int channel, const char* data, std::size_t size);
 
 // Closes the channel. For output this writes what is waiting, makes it durable
 // and only then puts the new file in place of the target; if anything failed

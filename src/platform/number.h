@@ -60,8 +60,8 @@ inline Scan scan_single(const char* item, const char* limit, bool complete, floa
     if (!(char_class(*p) & kDigit)) return scan_single_general(item, limit, complete, value, item_end, scratch);
     int written = 0;
     const char* const exponent_digits = p;
-    while (char_class(*p) & kDigit) written = written * 10 + (*p++ - '0');
-    if (p - exponent_digits > 3) return scan_single_general(item, limit, complete, value, item_end, scratch);
+    while ((char_class(*p) & kDigit) && p - exponent_digits < 3) written = written * 10 + (*p++ - '0');
+    if (char_class(*p) & kDigit) return scan_single_general(item, limit, complete, value, item_end, scratch);
     exponent += exponent_negative ? -written : written;
   }
   // The item must end here: a separator, or the end of the data.

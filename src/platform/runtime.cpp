@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/channel.h"
+#include "platform/faults.h"
 
 namespace platform {
 namespace {
@@ -32,6 +33,7 @@ void __vbaOnError(int mode) { g_continue_on_failure = (mode == -1); }
 
 void reset_for_tests() {
   close_all_channels();
+  g_faults = Faults{};
   g_error = kNoError;
   g_reason.clear();
   g_continue_on_failure = false;

@@ -48,7 +48,7 @@ void __vbaOnError(int mode);
 inline constexpr int kExitStartFailed = 5;
 
 // Back to the state at program start: no failure, policy off, every channel
-// closed. For tests, which run many programs' worth of calls in one process.
+// closed, no fault injected. For tests, which run many programs' worth of calls in one process.
 void reset_for_tests();
 
 }  // namespace platform

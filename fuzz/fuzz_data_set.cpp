@@ -1,0 +1,113 @@
+// Arbitrary bytes through the real reading and writing path, checking what
+// must hold for every input, not only that nothing crashes:
+//   - every node line of the result reads back as the value in the peak table;
+//   - the result, read as input, gives itself byte for byte.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+#include "input/read_data_set.h"
+#include "output/write_peak_data_set.h"
+#include "peak/peak_table.h"
+#include "platform/channel.h"
+#include "platform/runtime.h"
+
+namespace {
+
+// Results of more nodes than this are not written: writing millions of lines
+// for a ten-byte input would only slow the search down.
+constexpr std::int32_t kMostNodesWritten = 20000;
+
+const std::filesystem::path::string_type& output_prefix() {
+  static const std::filesystem::path::string_type prefix = [] {
+    // In memory where there is such a folder: the writer syncs every result to the disk.
+    const std::filesystem::path base =
+        std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    const auto folder = base / ("kasor-fuzz-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    auto text = folder.native();
+    text += std::filesystem::path::preferred_separator;
+    return text;
+  }();
+  return prefix;
+}
+
+std::string read_result() {
+  std::ifstream in(output_prefix() + "KASOR_max.dat", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void check(bool condition) {
+  if (!condition) std::abort();
+}
+
+struct Read {
+  ReadResult result;
+  std::int32_t node_count = 0;
+};
+
+// Two tables for the whole session: creating 26 MiB twice per input would
+// spend most of the time in the allocator. After each input the slots it
+// could have reached are cleared.
+PeakTable& table_once(int which) {
+  static PeakTable tables[2];
+  static const bool created = [] {
+    check(create_peak_table(tables[0]) && create_peak_table(tables[1]));
+    return true;
+  }();
+  (void)created;
+  return tables[which];
+}
+
+void clear(PeakTable& table, std::int32_t node_count) {
+  const std::size_t slots = static_cast<std::size_t>(std::min(node_count, kNodeCapacity)) + 1;
+  if (node_count <= 0) return;
+  std::memset(table.magnitude, 0, slots * sizeof(float));
+  std::memset(table.x, 0, slots * sizeof(float));
+  std::memset(table.y, 0, slots * sizeof(float));
+}
+
+Read read_from(const char* data, std::size_t size, PeakTable& table) {
+  Read read;
+  check(platform::open_memory_input(1, data, size));
+  read.result = read_data_set(table, read.node_count);
+  return read;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  platform::reset_for_tests();
+  platform::__vbaOnError(-1);
+  PeakTable& table = table_once(0);
+  PeakTable& again = table_once(1);
+
+  const Read first = read_from(reinterpret_cast<const char*>(data), size, table);
+  if (first.result.count_line_found && first.node_count <= kMostNodesWritten) {
+    check(write_peak_data_set(output_prefix(), first.node_count, table));
+    const std::string result = read_result();
+
+    const Read second = read_from(result.data(), result.size(), again);
+    check(second.result.count_line_found && second.result.damaged_places == 0);
+    check(second.node_count == first.node_count);
+    for (std::int32_t node = 1; node <= first.node_count; ++node) {
+      float x, y, x2, y2;
+      check(peak(table, node, x, y) && peak(again, node, x2, y2));
+      // A peak of magnitude 0 is never offered back: it stays (0, 0), as it was.
+      check(std::memcmp(&x, &x2, sizeof x) == 0 && std::memcmp(&y, &y2, sizeof y) == 0);
+    }
+    check(write_peak_data_set(output_prefix(), second.node_count, again));
+    check(read_result() == result);
+  }
+  clear(table, first.node_count);
+  clear(again, first.node_count);
+  platform::reset_for_tests();
+  return 0;
+}
