@@ -15,6 +15,11 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 std::uint64_t next(std::uint64_t& state) {  // splitmix64
@@ -39,6 +44,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: kasor-gen NODES STEPS SEED\n");
     return 2;
   }
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);  // CR LF exactly as written, not CR CR LF
+#endif
   const long long nodes = std::atoll(argv[1]);
   const long long steps = std::atoll(argv[2]);
   std::uint64_t state = std::strtoull(argv[3], nullptr, 10);

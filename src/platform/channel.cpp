@@ -34,6 +34,7 @@ std::FILE* open_file(const fs::path& name, bool for_writing) {
 #endif
 }
 
+#ifndef _WIN32
 bool same_ignoring_case(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -62,6 +63,7 @@ fs::path find_ignoring_case(const fs::path& name) {
   }
   return matches == 1 ? found : fs::path();
 }
+#endif
 
 bool is_folder(std::FILE* file) {
 #ifdef _WIN32
@@ -106,10 +108,12 @@ bool start_input(Channel& c, std::FILE* file, const char* memory, std::size_t si
 
 bool open_input(Channel& c, const fs::path& name) {
   std::FILE* file = open_file(name, false);
+#ifndef _WIN32  // Windows matches names without regard to case already
   if (!file && errno == ENOENT) {
     const fs::path other = find_ignoring_case(name);
     if (!other.empty()) file = open_file(other, false);
   }
+#endif
   if (!file) {
     const int code = errno;
     return fail(code == ENOENT ? kFileNotFound : kAccessDenied, system_reason(code));
