@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "input/parallel_read.h"
+#include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
+#include "platform/line_input.h"
 #include "peak/peak_table.h"
 #include "platform/channel.h"
 #include "platform/display.h"
@@ -141,6 +144,47 @@ void Write2200000Nodes(benchmark::State& state) {
   release_peak_table(table);
 }
 BENCHMARK(Write2200000Nodes)->Unit(benchmark::kMillisecond);
+
+// The blocks of a 60 MB data set read in 1 to 4 segments at once (one is the
+// one-pass read), to see how the parallel read scales with the segments.
+void ReadBlocksInSegments(benchmark::State& state) {
+  const auto path = std::filesystem::temp_directory_path() / "kasor-bench-segments.dat";
+  constexpr std::int32_t kNodes = 300000;
+  {
+    const std::vector<std::string> texts = solver_numbers(2 * kNodes);
+    std::ofstream out(path, std::ios::binary);
+    out << "VECTOR\r\nND " << kNodes << "\r\nST 0\r\n";
+    for (int step = 0; step < 10; ++step) {
+      out << "TS 0 " << step << "\r\n";
+      for (std::size_t i = 0; i < texts.size(); i += 2) {
+        out << texts[(i + 2 * step) % texts.size()] << ' ' << texts[(i + 2 * step + 1) % texts.size()] << "\r\n";
+      }
+    }
+    out << "ENDDS\r\n";
+  }
+  const auto bytes = std::filesystem::file_size(path);
+  const int segments = static_cast<int>(state.range(0));
+  PeakTable table;
+  create_peak_table(table);
+  platform::reset_for_tests();
+  platform::__vbaOnError(-1);
+  g_forced_segments = segments;
+  g_parallel_min_bytes = 0;
+  std::string line;
+  for (auto _ : state) {
+    platform::__vbaFileOpen(platform::kModeInput, -1, 1, path);
+    while (platform::__vbaLineInputStr(1, line) && line.rfind("ND", 0) != 0) {}
+    if (segments == 1 || !read_blocks_in_parallel(1, table, kNodes)) read_blocks(1, table, kNodes, false);
+    platform::__vbaFileClose(1);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  g_forced_segments = 0;
+  g_parallel_min_bytes = std::uint64_t{8} << 20;
+  release_peak_table(table);
+  platform::reset_for_tests();
+  std::filesystem::remove(path);
+}
+BENCHMARK(ReadBlocksInSegments)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -5,9 +5,10 @@
 #
 # Builds the Release binaries if needed, generates the data set once into a
 # cache folder outside the source tree, runs kasor-max there once to warm up
-# and then R times, and prints the median wall time, the throughput, the peak
-# resident memory, and for scale the median time of `cat FILE > /dev/null`.
-# Then the micro-benchmarks of the hot loops.
+# and then R times on every core and R times on one (taskset -c 0), and prints
+# the median wall times, the throughput, the peak resident memory, and for
+# scale the median time of `cat FILE > /dev/null`. Then the micro-benchmarks
+# of the hot loops.
 set -euo pipefail
 
 nodes=2200000
@@ -54,19 +55,27 @@ seconds() {  # wall time of one command, in seconds
 cd "$work"
 cat KASOR.dat > /dev/null
 "$build/kasor-max"  # warm-up
-times=()
-for _ in $(seq "$runs"); do times+=("$(seconds "$build/kasor-max")"); done
+all_cores=()
+one_core=()
 cats=()
-for _ in $(seq "$runs"); do cats+=("$(seconds sh -c 'cat KASOR.dat > /dev/null')"); done
-rss=$( { /usr/bin/time -v "$build/kasor-max" ; } 2>&1 | awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
+for _ in $(seq "$runs"); do
+  all_cores+=("$(seconds "$build/kasor-max")")
+  one_core+=("$(seconds taskset -c 0 "$build/kasor-max")")
+  cats+=("$(seconds sh -c 'cat KASOR.dat > /dev/null')")
+done
+peak_rss() { { /usr/bin/time -v "$@"; } 2>&1 | awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }'; }
+rss_all=$(peak_rss "$build/kasor-max")
+rss_one=$(peak_rss taskset -c 0 "$build/kasor-max")
 
-t=$(printf '%s\n' "${times[@]}" | median)
+t_all=$(printf '%s\n' "${all_cores[@]}" | median)
+t_one=$(printf '%s\n' "${one_core[@]}" | median)
 c=$(printf '%s\n' "${cats[@]}" | median)
-awk -v f="$work/KASOR.dat" -v n="$nodes" -v s="$steps" -v b="$bytes" -v t="$t" -v r="$runs" -v m="$rss" -v c="$c" 'BEGIN {
-  printf "input            %s (%d nodes x %d steps, %.1f MB)\n", f, n, s, b / 1e6
-  printf "kasor-max        %.3f s median of %d runs, %.0f MB/s\n", t, r, b / 1e6 / t
-  printf "peak memory      %.1f MiB resident\n", m / 1024
-  printf "cat > /dev/null  %.3f s median, %.0f MB/s\n", c, b / 1e6 / c
+awk -v f="$work/KASOR.dat" -v n="$nodes" -v s="$steps" -v b="$bytes" -v r="$runs" -v cores="$(nproc)" \
+    -v ta="$t_all" -v t1="$t_one" -v ma="$rss_all" -v m1="$rss_one" -v c="$c" 'BEGIN {
+  printf "input              %s (%d nodes x %d steps, %.1f MB)\n", f, n, s, b / 1e6
+  printf "kasor-max, 1 core  %.3f s median of %d runs, %.0f MB/s, peak memory %.1f MiB\n", t1, r, b / 1e6 / t1, m1 / 1024
+  printf "kasor-max, %d cores %.3f s median of %d runs, %.0f MB/s, peak memory %.1f MiB (%.2f times)\n", cores, ta, r, b / 1e6 / ta, ma / 1024, t1 / ta
+  printf "cat > /dev/null    %.3f s median, %.0f MB/s\n", c, b / 1e6 / c
 }'
 
 echo

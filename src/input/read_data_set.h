@@ -13,5 +13,16 @@ struct ReadResult {
 
 // Reads from channel 1, which is open for input, and closes it. Sets
 // `node_count` from the count line. Stops as soon as the count is known to
-// exceed the table's capacity.
+// exceed the table's capacity. Large inputs are read in parallel where that
+// gives exactly the same result.
 ReadResult read_data_set(PeakTable& table, std::int32_t& node_count);
+
+struct BlocksRead {
+  std::uint64_t damaged_places = 0;
+  bool end_marker = false;  // reading ended at an end marker
+};
+
+// The block loop, from where `channel` stands (just after the count line, or
+// at the start of a line) to an end marker or the end of the data. Damage is
+// warned about on standard error when `report` is set, and counted always.
+BlocksRead read_blocks(int channel, PeakTable& table, std::int32_t node_count, bool report);

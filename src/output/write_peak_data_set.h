@@ -6,6 +6,11 @@
 
 #include "peak/peak_table.h"
 
+// For tests: the threads that print node lines (0: one per hardware thread,
+// from two chunks of nodes on), and the nodes in a chunk.
+inline int g_forced_writers = 0;
+inline std::int32_t g_nodes_per_chunk = 65536;
+
 // Writes the peak data set for nodes 1 to `node_count` into the folder that
 // `prefix` (a folder and its separator) names. True once the new file is in
 // place; on false an older file is as it was, and the error reason says why.

@@ -1,12 +1,13 @@
 #include "peak/peak_table.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
 #include "platform/runtime.h"
 
-bool create_peak_table(PeakTable& table) {
-  constexpr std::size_t kSlots = static_cast<std::size_t>(kNodeCapacity) + 1;
+bool create_peak_table(PeakTable& table, std::int32_t nodes) {
+  const std::size_t kSlots = static_cast<std::size_t>(std::clamp(nodes, 0, kNodeCapacity)) + 1;
   // calloc: zeroed at once, and pages that no node reaches are never touched.
   table.magnitude = static_cast<float*>(std::calloc(kSlots, sizeof(float)));
   table.x = static_cast<float*>(std::calloc(kSlots, sizeof(float)));

@@ -17,9 +17,10 @@ struct PeakTable {
   float* y = nullptr;
 };
 
-// Allocates the three tables. A failure goes through the runtime's error
-// handling (before continue-on-failure is on, that ends the run).
-bool create_peak_table(PeakTable& table);
+// Allocates the three tables, for nodes 1 to `nodes`. A failure goes through
+// the runtime's error handling (before continue-on-failure is on, that ends
+// the run).
+bool create_peak_table(PeakTable& table, std::int32_t nodes = kNodeCapacity);
 
 void release_peak_table(PeakTable& table);
 
@@ -55,6 +56,20 @@ inline void offer(PeakTable& table, std::int32_t node, float x, float y) {
     }
   }
   if (peak == std::numeric_limits<float>::infinity()) offer_beyond_single_range(table, node, x, y);
+}
+
+// Takes the node's peak from `later`, a table filled from input that follows
+// all input offered to `table`, when offering its pairs here in order would
+// have: the same as offering that peak, without working out its magnitude again.
+inline void merge_peak(PeakTable& table, std::int32_t node, const PeakTable& later) {
+  const float m = later.magnitude[node];
+  if (m > table.magnitude[node]) {
+    table.magnitude[node] = m;
+    table.x[node] = later.x[node];
+    table.y[node] = later.y[node];
+  } else if (m == std::numeric_limits<float>::infinity()) {
+    offer_beyond_single_range(table, node, later.x[node], later.y[node]);
+  }
 }
 
 // The node's peak vector. Fails (and leaves x and y) outside 1 to kNodeCapacity.

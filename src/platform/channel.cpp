@@ -83,7 +83,8 @@ long long process_id() {
 #endif
 }
 
-bool start_input(Channel& c, std::FILE* file, const char* memory, std::size_t size) {
+bool start_input(Channel& c, std::FILE* file, const char* memory, std::size_t size,
+                 std::uint64_t file_left = UINT64_MAX, std::uint64_t base = 0) {
   c.buffer.reset(new (std::nothrow) char[kBufferSize + kPadding]);
   if (!c.buffer) {
     if (file) std::fclose(file);
@@ -93,6 +94,8 @@ bool start_input(Channel& c, std::FILE* file, const char* memory, std::size_t si
   c.file = file;
   c.memory = memory;
   c.memory_left = size;
+  c.file_left = file_left;
+  c.base = base;
   c.mode = kModeInput;
   c.pos = c.end = 0;
   c.buffer[0] = '\0';
@@ -102,7 +105,7 @@ bool start_input(Channel& c, std::FILE* file, const char* memory, std::size_t si
   c.failed_line = 0;
   refill(c);
   // A UTF-8 byte order mark is no part of the first line.
-  if (c.end >= 3 && std::memcmp(c.buffer.get(), "\xEF\xBB\xBF", 3) == 0) c.pos = 3;
+  if (base == 0 && c.end >= 3 && std::memcmp(c.buffer.get(), "\xEF\xBB\xBF", 3) == 0) c.pos = 3;
   return true;
 }
 
@@ -122,6 +125,7 @@ bool open_input(Channel& c, const fs::path& name) {
     std::fclose(file);
     return fail(kAccessDenied, system_reason(EISDIR));
   }
+  c.name = name;
   return start_input(c, file, nullptr, 0);
 }
 
@@ -197,11 +201,16 @@ void reset(Channel& c) {
   c.file = nullptr;
   c.memory = nullptr;
   c.memory_left = 0;
+  c.name.clear();
+  c.base = 0;
+  c.file_left = 0;
   c.buffer.reset();
   c.pos = c.end = 0;
   c.scratch.clear();
   c.target.clear();
   c.temporary.clear();
+  c.collected.clear();
+  c.collected.shrink_to_fit();
 }
 
 }  // namespace
@@ -225,6 +234,42 @@ bool __vbaFileOpen(int mode, int record_length, int channel, const fs::path& nam
   return mode == kModeInput ? open_input(c, name) : open_output(c, name);
 }
 
+bool open_input_range(int channel, const fs::path& name, std::uint64_t begin, std::uint64_t end) {
+  if (channel < 1 || channel > kMaxChannel || end < begin) return fail(kBadCall, "open");
+  Channel& c = g_channels[channel];
+  if (c.mode != 0) return fail(kChannelInUse, "channel " + std::to_string(channel));
+  std::FILE* file = open_file(name, false);
+  if (!file) return fail(kAccessDenied, system_reason(errno));
+#ifdef _WIN32
+  const bool placed = _fseeki64(file, static_cast<long long>(begin), SEEK_SET) == 0;
+#else
+  const bool placed = fseeko(file, static_cast<off_t>(begin), SEEK_SET) == 0;
+#endif
+  if (!placed) {
+    std::fclose(file);
+    return fail(kReadFailed, system_reason(errno));
+  }
+  c.name = name;
+  return start_input(c, file, nullptr, 0, end - begin, begin);
+}
+
+std::uint64_t input_offset(int channel) {
+  const Channel& c = g_channels[channel];
+  return c.base + c.pos;
+}
+
+bool input_file_size(int channel, std::uint64_t& size) {
+  if (channel < 1 || channel > kMaxChannel || g_channels[channel].mode != kModeInput ||
+      !g_channels[channel].file) {
+    return false;
+  }
+  std::error_code ec;
+  const auto bytes = fs::file_size(g_channels[channel].name, ec);
+  if (ec) return false;
+  size = bytes;
+  return true;
+}
+
 bool open_memory_input(int channel, const char* data, std::size_t size) {
   if (channel < 1 || channel > kMaxChannel) return fail(kBadCall, "open");
   Channel& c = g_channels[channel];
@@ -238,7 +283,7 @@ bool __vbaFileClose(int channel) {
   }
   Channel& c = g_channels[channel];
   bool ok = true;
-  if (c.mode == kModeOutput) {
+  if (c.mode == kModeOutput && c.file) {
     ok = finish_output(c);
   } else if (c.file) {
     std::fclose(c.file);
@@ -250,10 +295,49 @@ bool __vbaFileClose(int channel) {
 void discard_output(int channel) {
   if (channel < 1 || channel > kMaxChannel || g_channels[channel].mode != kModeOutput) return;
   Channel& c = g_channels[channel];
-  std::fclose(c.file);
-  std::error_code ignored;
-  fs::remove(c.temporary, ignored);
+  if (c.file) {
+    std::fclose(c.file);
+    std::error_code ignored;
+    fs::remove(c.temporary, ignored);
+  }
   reset(c);
+}
+
+bool open_memory_output(int channel) {
+  if (channel < 1 || channel > kMaxChannel) return fail(kBadCall, "open");
+  Channel& c = g_channels[channel];
+  if (c.mode != 0) return fail(kChannelInUse, "channel " + std::to_string(channel));
+  c.buffer.reset(new (std::nothrow) char[kBufferSize]);
+  if (!c.buffer) return fail(kOutOfMemory, "output buffer");
+  c.mode = kModeOutput;
+  c.end = 0;
+  c.column = 0;
+  c.write_failed = false;
+  c.collected.clear();
+  return true;
+}
+
+bool take_memory_output(int channel, std::string& bytes) {
+  Channel* c = open_channel(channel, kModeOutput);
+  if (!c || c->file) return fail(kBadCall, "not a memory channel");
+  flush_output(*c);
+  bytes = std::move(c->collected);
+  reset(*c);
+  return true;
+}
+
+bool write_bytes(int channel, std::string_view bytes) {
+  Channel* c = open_channel(channel, kModeOutput);
+  if (!c) return false;
+  while (!bytes.empty()) {
+    if (c->end == kBufferSize && !flush_output(*c)) return false;
+    const std::size_t n = std::min(bytes.size(), kBufferSize - c->end);
+    std::memcpy(c->buffer.get() + c->end, bytes.data(), n);
+    c->end += n;
+    bytes.remove_prefix(n);
+  }
+  c->column = 0;
+  return !c->write_failed;
 }
 
 void close_all_channels() {
@@ -271,14 +355,18 @@ bool refill(Channel& c) {
   const std::size_t kept = c.end - c.pos;
   if (c.pos > 0) {
     std::memmove(data, data + c.pos, kept);
+    c.base += c.pos;
     c.pos = 0;
     c.end = kept;
   }
-  const std::size_t room = kBufferSize - c.end;
+  const std::size_t room = c.file ? static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize - c.end, c.file_left))
+                                  : kBufferSize - c.end;
   std::size_t got = 0;
+  if (room == 0 && c.file && c.file_left == 0) c.exhausted = true;
   if (room > 0) {
     if (c.file) {
       got = std::fread(data + c.end, 1, room, c.file);
+      c.file_left -= got;
     } else {
       got = std::min(room, c.memory_left);
       std::memcpy(data + c.end, c.memory, got);
@@ -286,7 +374,7 @@ bool refill(Channel& c) {
       c.memory_left -= got;
     }
     c.end += got;
-    if (got < room) {
+    if (got < room || (c.file && c.file_left == 0)) {
       c.exhausted = true;
       if (c.file && std::ferror(c.file)) {
         c.read_error = true;
@@ -310,6 +398,11 @@ bool read_failed(int channel) {
 
 bool flush_output(Channel& c) {
   if (c.write_failed) return false;
+  if (!c.file) {  // output to memory
+    c.collected.append(c.buffer.get(), c.end);
+    c.end = 0;
+    return true;
+  }
   errno = 0;
   std::size_t bytes = c.end;
   bool disk_full = false;

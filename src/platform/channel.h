@@ -8,10 +8,11 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
-inline constexpr int kMaxChannel = 15;
+inline constexpr int kMaxChannel = 64;
 inline constexpr int kModeInput = 1;   // sequential input: the file must exist
 inline constexpr int kModeOutput = 2;  // sequential output: the file is created or replaced
 
@@ -31,6 +32,9 @@ struct Channel {
   std::size_t end = 0;  // input: bytes held; output: bytes waiting to be written
 
   // Input.
+  std::filesystem::path name;     // the file opened, when it is one
+  std::uint64_t base = 0;         // offset in the file of buffer[0]
+  std::uint64_t file_left = 0;    // bytes still to read from the file (a range may end early)
   bool exhausted = false;         // the file holds nothing beyond `end`
   bool read_error = false;        // a read failed; the file was treated as ending there
   bool line_fresh = true;         // only separators read since the last line end
@@ -47,6 +51,7 @@ struct Channel {
   std::string first_failure;
   std::filesystem::path target;
   std::filesystem::path temporary;
+  std::string collected;  // output to memory: what was written so far
 };
 
 inline Channel g_channels[kMaxChannel + 1];
@@ -67,9 +72,27 @@ inline Channel* open_channel(int number, int mode) {
 // entry is opened: data sets often come from machines whose file names ignore case.
 bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name);
 
+// Opens bytes `begin` to `end` (not included) of the file `name` as
+// sequential input on `channel`; the data ends at `end` as a file would.
+bool open_input_range(int channel, const std::filesystem::path& name, std::uint64_t begin, std::uint64_t end);
+
+// The offset in its file of the next byte an input channel gives.
+std::uint64_t input_offset(int channel);
+
+// The size of the file open for input on `channel`; false for memory input.
+bool input_file_size(int channel, std::uint64_t& size);
+
 // Opens `size` bytes at `data` as sequential input on `channel`, read exactly as
 // a file would be. The bytes must stay in place until the channel is closed.
 bool open_memory_input(int channel, const char* data, std::size_t size);
+
+// Opens `channel` for output into memory: what is printed there is kept and
+// handed over whole by take_memory_output, which closes the channel.
+bool open_memory_output(int channel);
+bool take_memory_output(int channel, std::string& bytes);
+
+// Writes `bytes` as they are to an output channel; they are taken to end a line.
+bool write_bytes(int channel, std::string_view bytes);
 
 // Closes the channel. For output this writes what is waiting, makes it durable
 // and only then puts the new file in place of the target; if anything failed

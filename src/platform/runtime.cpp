@@ -9,8 +9,10 @@
 
 namespace platform {
 namespace {
-int g_error = kNoError;
-std::string g_reason;
+// Each thread keeps its own error number: readers of several parts of one
+// file at once must not see each other's failures.
+thread_local int g_error = kNoError;
+thread_local std::string g_reason;
 bool g_continue_on_failure = false;
 }  // namespace
 

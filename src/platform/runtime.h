@@ -30,7 +30,8 @@ enum Error : int {
   kNoFolder = 14,       // the working folder cannot be found
 };
 
-// The number of the latest failure; 0 until something fails. Nothing clears it.
+// The number of the latest failure on this thread; 0 until something fails.
+// Nothing clears it.
 int error_number();
 
 // A short description of the latest failure (often the system's own words).

@@ -1,0 +1,167 @@
+// Reading and writing on several threads gives the bytes, the status and the
+// warnings of the one-thread run, whatever the input.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "input/parallel_read.h"
+#include "input/read_data_set.h"
+#include "output/write_peak_data_set.h"
+#include "platform/channel.h"
+#include "platform/line_input.h"
+#include "platform/runtime.h"
+#include "run/run.h"
+#include "temp_folder.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string result;
+  std::string err;
+  bool operator==(const Outcome&) const = default;
+};
+
+class ParallelTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    g_forced_segments = 0;
+    g_parallel_min_bytes = std::uint64_t{8} << 20;
+    g_forced_writers = 0;
+    g_nodes_per_chunk = 65536;
+    platform::reset_for_tests();
+  }
+
+  Outcome run_with(int segments, int writers) {
+    g_forced_segments = segments;
+    g_parallel_min_bytes = 0;
+    g_forced_writers = writers;
+    g_nodes_per_chunk = 7;
+    platform::reset_for_tests();
+    std::filesystem::remove(folder.path() / "KASOR_max.dat");
+    ::testing::internal::CaptureStderr();
+    Outcome out;
+    out.status = run();
+    out.err = ::testing::internal::GetCapturedStderr();
+    out.result = folder.exists("KASOR_max.dat") ? folder.read("KASOR_max.dat") : "(none)";
+    return out;
+  }
+
+  // True when the blocks of the input were read in parallel and gave exactly
+  // the peaks of a read in one pass.
+  bool parallel_read_taken(int segments) {
+    g_forced_segments = segments;
+    g_parallel_min_bytes = 0;
+    platform::reset_for_tests();
+    platform::__vbaOnError(-1);
+    PeakTable table, reference;
+    EXPECT_TRUE(create_peak_table(table) && create_peak_table(reference));
+    std::int32_t count = 0;
+    std::string line;
+    const auto input = folder.path() / "KASOR.dat";
+    auto open_after_count_line = [&] {
+      EXPECT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, input));
+      while (platform::__vbaLineInputStr(1, line) && line.rfind("ND", 0) != 0) {}
+      count = std::stoi(line.substr(2));
+    };
+    open_after_count_line();
+    const bool taken = read_blocks_in_parallel(1, table, count);
+    platform::__vbaFileClose(1);
+    open_after_count_line();
+    read_blocks(1, reference, count, false);
+    platform::__vbaFileClose(1);
+    for (std::int32_t node = 1; node <= count && taken; ++node) {
+      EXPECT_EQ(std::memcmp(&table.x[node], &reference.x[node], 4), 0) << node;
+      EXPECT_EQ(std::memcmp(&table.y[node], &reference.y[node], 4), 0) << node;
+    }
+    release_peak_table(table);
+    release_peak_table(reference);
+    return taken;
+  }
+
+  TempFolder folder;
+};
+
+enum class Damage { kNone, kUnreadable, kShortBlock, kEndInBlock, kEarlyEndMarker, kHeaderInBlock };
+
+// A data set of many shapes: line ends, junk between blocks, pairs split over
+// lines or sharing one, values that tie often, with or without an end marker.
+std::string make_input(std::mt19937& rng, Damage damage) {
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  const std::string nl = ends[rng() % 3];
+  const int nodes = std::vector<int>{1, 2, 5, 40, 300}[rng() % 5];
+  const int steps = 1 + static_cast<int>(rng() % 30);
+  const int damaged_step = static_cast<int>(rng() % static_cast<unsigned>(steps));
+  auto value = [&] {
+    static const char* const forms[] = {"%.2f", "%.3e", "%g", "%.1f"};
+    char text[32];
+    const double v = (static_cast<int>(rng() % 17) - 8) / 4.0;
+    std::snprintf(text, sizeof text, forms[rng() % 4], v);
+    return std::string(text);
+  };
+  std::string s = "VECTOR" + nl + "ND " + std::to_string(nodes) + nl + "ST 0" + nl;
+  for (int step = 0; step < steps; ++step) {
+    if (rng() % 4 == 0) s += nl;                 // a blank line
+    if (rng() % 6 == 0) s += "ts lower" + nl;    // an ordinary line
+    s += "TS 0 " + std::to_string(step) + ".0" + nl;
+    for (int node = 1; node <= nodes; ++node) {
+      if (step == damaged_step && node == nodes / 2 + 1) {
+        if (damage == Damage::kUnreadable) { s += value() + " x?" + nl; continue; }
+        if (damage == Damage::kShortBlock) break;
+        if (damage == Damage::kEndInBlock) return s;
+        if (damage == Damage::kHeaderInBlock) { s += "TS 9" + nl; }
+      }
+      const unsigned shape = rng() % 10;
+      if (shape == 0) s += value() + nl + value() + nl;                  // over two lines
+      else if (shape == 1) s += "  " + value() + "\t" + value() + "  " + nl;
+      else s += value() + (shape == 2 ? "," : " ") + value() + nl;
+    }
+    if (step == damaged_step && damage == Damage::kEarlyEndMarker && step + 1 < steps) s += "ENDDS" + nl;
+  }
+  if (rng() % 3) s += "ENDDS" + nl;
+  if (rng() % 4 == 0) s += "TS 99" + nl + "9 9" + nl;  // after the end marker: ignored
+  return s;
+}
+
+TEST_F(ParallelTest, SameBytesStatusAndWarningsForEveryShape) {
+  std::mt19937 rng(31337);
+  const Damage damages[] = {Damage::kNone, Damage::kUnreadable, Damage::kShortBlock,
+                            Damage::kEndInBlock, Damage::kEarlyEndMarker, Damage::kHeaderInBlock};
+  int parallel_runs = 0;
+  for (int round = 0; round < 40; ++round) {
+    const Damage damage = damages[round % 6];
+    folder.write("KASOR.dat", make_input(rng, damage));
+    const Outcome sequential = run_with(1, 1);
+    for (int segments = 2; segments <= 8; ++segments) {
+      const Outcome parallel = run_with(segments, 1 + segments % 3);
+      ASSERT_EQ(parallel, sequential) << "round " << round << ", " << segments << " segments\n"
+                                      << folder.read("KASOR.dat").substr(0, 2000);
+    }
+    if (damage == Damage::kNone && parallel_read_taken(4)) ++parallel_runs;
+  }
+  // The well-formed inputs must really have been read in parallel, not only
+  // have fallen back to the one-pass read.
+  EXPECT_GE(parallel_runs, 5);
+}
+
+TEST_F(ParallelTest, WellFormedInputTakesTheParallelPathDamagedDoesNot) {
+  std::mt19937 rng(7);
+  std::string input = "VECTOR\r\nND 1000\r\nST 0\r\n";
+  for (int step = 0; step < 20; ++step) {
+    input += "TS 0 " + std::to_string(step) + "\r\n";
+    for (int node = 0; node < 1000; ++node) {
+      input += std::to_string(static_cast<int>(rng() % 9) - 4) + " " + std::to_string(static_cast<int>(rng() % 9) - 4) + "\r\n";
+    }
+  }
+  folder.write("KASOR.dat", input + "ENDDS\r\n");
+  for (int segments = 2; segments <= 8; ++segments) EXPECT_TRUE(parallel_read_taken(segments)) << segments;
+  // The same with one pair cut short in the middle: the work is thrown away.
+  const std::size_t middle = input.find("TS 0 10\r\n");
+  folder.write("KASOR.dat", input.substr(0, middle - 3) + "\r\n" + input.substr(middle));
+  EXPECT_FALSE(parallel_read_taken(4));
+}
+
+}  // namespace
