@@ -3,6 +3,38 @@
 namespace platform {
 namespace {
 
+// Takes separators up to the next item. False at the end of the file.
+bool skip_separators(Channel& c) {
+  for (;;) {
+    char* const data = c.buffer.get();
+    const char* const limit = data + c.end;
+    const char* p = data + c.pos;
+    bool split_line_end = false;
+    for (;;) {
+      const char ch = *p;
+      if (!(char_class(ch) & kSeparator)) break;
+      if (ch == '\n') {
+        ++c.line;
+        c.line_fresh = true;
+      } else if (ch == '\r') {
+        if (p + 1 == limit && !c.exhausted) {  // a CR LF may be cut by the buffer's end
+          split_line_end = true;
+          break;
+        }
+        if (p[1] != '\n') {
+          ++c.line;
+          c.line_fresh = true;
+        }
+      }
+      ++p;
+    }
+    c.pos = static_cast<std::size_t>(p - data);
+    if (!split_line_end && p != limit) return true;
+    if (!split_line_end && c.exhausted) return false;
+    refill(c);
+  }
+}
+
 // Takes the rest of an item too long for the buffer.
 void skip_long_item(Channel& c) {
   for (;;) {

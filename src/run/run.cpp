@@ -1,8 +1,7 @@
 #include "run/run.h"
 
-#include <filesystem>
-
 #include <cstdio>
+#include <filesystem>
 
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
