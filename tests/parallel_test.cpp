@@ -158,6 +158,10 @@ TEST_F(ParallelTest, WellFormedInputTakesTheParallelPathDamagedDoesNot) {
   }
   folder.write("KASOR.dat", input + "ENDDS\r\n");
   for (int segments = 2; segments <= 8; ++segments) EXPECT_TRUE(parallel_read_taken(segments)) << segments;
+  // Found under another case: the segments open the same file.
+  std::filesystem::rename(folder.path() / "KASOR.dat", folder.path() / "kasor.DAT");
+  EXPECT_TRUE(parallel_read_taken(2));
+  std::filesystem::rename(folder.path() / "kasor.DAT", folder.path() / "KASOR.dat");
   // The same with one pair cut short in the middle: the work is thrown away.
   const std::size_t middle = input.find("TS 0 10\r\n");
   folder.write("KASOR.dat", input.substr(0, middle - 3) + "\r\n" + input.substr(middle));

@@ -110,11 +110,15 @@ bool start_input(Channel& c, std::FILE* file, const char* memory, std::size_t si
 }
 
 bool open_input(Channel& c, const fs::path& name) {
+  fs::path opened = name;
   std::FILE* file = open_file(name, false);
 #ifndef _WIN32  // Windows matches names without regard to case already
   if (!file && errno == ENOENT) {
     const fs::path other = find_ignoring_case(name);
-    if (!other.empty()) file = open_file(other, false);
+    if (!other.empty()) {
+      file = open_file(other, false);
+      opened = other;
+    }
   }
 #endif
   if (!file) {
@@ -125,7 +129,7 @@ bool open_input(Channel& c, const fs::path& name) {
     std::fclose(file);
     return fail(kAccessDenied, system_reason(EISDIR));
   }
-  c.name = name;
+  c.name = opened;
   return start_input(c, file, nullptr, 0);
 }
 
