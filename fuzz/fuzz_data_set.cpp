@@ -1,7 +1,9 @@
 // Arbitrary bytes through the real reading and writing path, checking what
 // must hold for every input, not only that nothing crashes:
 //   - every node line of the result reads back as the value in the peak table;
-//   - the result, read as input, gives itself byte for byte.
+//   - the result, read as input, gives itself byte for byte;
+//   - the same bytes read from a file in three segments at once give the same
+//     peaks and the same damage count as reading them in one pass.
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "input/parallel_read.h"
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
 #include "peak/peak_table.h"
@@ -39,6 +42,16 @@ const std::filesystem::path::string_type& output_prefix() {
   return prefix;
 }
 
+bool same_peaks(const PeakTable& a, const PeakTable& b, std::int32_t node_count) {
+  for (std::int32_t node = 1; node <= node_count; ++node) {
+    if (std::memcmp(&a.x[node], &b.x[node], sizeof(float)) != 0 ||
+        std::memcmp(&a.y[node], &b.y[node], sizeof(float)) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string read_result() {
   std::ifstream in(output_prefix() + "KASOR_max.dat", std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -57,9 +70,9 @@ struct Read {
 // spend most of the time in the allocator. After each input the slots it
 // could have reached are cleared.
 PeakTable& table_once(int which) {
-  static PeakTable tables[2];
+  static PeakTable tables[3];
   static const bool created = [] {
-    check(create_peak_table(tables[0]) && create_peak_table(tables[1]));
+    check(create_peak_table(tables[0]) && create_peak_table(tables[1]) && create_peak_table(tables[2]));
     return true;
   }();
   (void)created;
@@ -91,6 +104,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Read first = read_from(reinterpret_cast<const char*>(data), size, table);
   if (first.result.count_line_found && first.node_count <= kMostNodesWritten) {
+    PeakTable& segmented = table_once(2);
+    const std::filesystem::path input = output_prefix() + std::filesystem::path("KASOR.dat").native();
+    {
+      std::ofstream out(input, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    g_forced_segments = 3;
+    g_parallel_min_bytes = 0;
+    Read parallel;
+    check(platform::__vbaFileOpen(platform::kModeInput, -1, 1, input));
+    parallel.result = read_data_set(segmented, parallel.node_count);
+    g_forced_segments = 0;
+    check(parallel.node_count == first.node_count && parallel.result.damaged_places == first.result.damaged_places);
+    check(same_peaks(table, segmented, first.node_count));
+    clear(segmented, first.node_count);
+
     check(write_peak_data_set(output_prefix(), first.node_count, table));
     const std::string result = read_result();
 
