@@ -28,7 +28,7 @@ constexpr std::uint8_t kNodeLine[] = {0x02, 0x00, kItemSingle | kThenNextZone, k
 
 // Node lines first to last on `channel`.
 bool print_nodes(int channel, std::int32_t first, std::int32_t last, const PeakTable& table) {
-  float x, y;
+  float x = 0, y = 0;
   for (std::int32_t node = first; node <= last; ++node) {
     if (!peak(table, node, x, y) || !platform::__vbaPrintFile(channel, kNodeLine, x, y)) return false;
   }

@@ -39,11 +39,6 @@ void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, flo
   }
 }
 
-bool peak(const PeakTable& table, std::int32_t node, float& x, float& y) {
-  if (node < 1 || node > kNodeCapacity) {
-    return platform::fail(platform::kOutOfRange, "node " + std::to_string(node));
-  }
-  x = table.x[node];
-  y = table.y[node];
-  return true;
+bool no_such_node(std::int32_t node) {
+  return platform::fail(platform::kOutOfRange, "node " + std::to_string(node));
 }

@@ -72,5 +72,13 @@ inline void merge_peak(PeakTable& table, std::int32_t node, const PeakTable& lat
   }
 }
 
+// Records that `node` lies outside the table, and gives false.
+bool no_such_node(std::int32_t node);
+
 // The node's peak vector. Fails (and leaves x and y) outside 1 to kNodeCapacity.
-bool peak(const PeakTable& table, std::int32_t node, float& x, float& y);
+inline bool peak(const PeakTable& table, std::int32_t node, float& x, float& y) {
+  if (node < 1 || node > kNodeCapacity) return no_such_node(node);
+  x = table.x[node];
+  y = table.y[node];
+  return true;
+}

@@ -1,5 +1,6 @@
 #include "platform/display.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -32,6 +33,15 @@ constexpr char kPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
+
+// The four digits of 0 to 9999 as little-endian words, "0042" for 42.
+constexpr std::array<std::uint32_t, 10000> kQuads = [] {
+  std::array<std::uint32_t, 10000> table{};
+  for (std::uint32_t v = 0; v < 10000; ++v) {
+    table[v] = ('0' + v / 1000) | ('0' + v / 100 % 10) << 8 | ('0' + v / 10 % 10) << 16 | ('0' + v % 10) << 24;
+  }
+  return table;
+}();
 
 // 10^e for e = -6 .. 9, to find the decimal exponent of a value.
 constexpr double kDecades[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1,
@@ -178,15 +188,7 @@ char* put_common(char* out, std::uint32_t m, int b, int exponent, bool negative)
   // The seven digits as one little-endian word (first digit in the lowest
   // byte), kept in a register: built byte by byte in memory and read back as
   // a word, it would wait for the stores to drain.
-  const std::uint64_t high = n / 10000;
-  const std::uint64_t low = n % 10000;
-  auto pair = [](std::uint64_t v) {
-    std::uint16_t p;
-    std::memcpy(&p, kPairs + 2 * v, 2);
-    return static_cast<std::uint64_t>(p);
-  };
-  const std::uint64_t word = ('0' + high / 100) | pair(high % 100) << 8 | pair(low / 100) << 24 |
-                             pair(low % 100) << 40;
+  const std::uint64_t word = std::uint64_t{kQuads[n / 10000]} >> 8 | std::uint64_t{kQuads[n % 10000]} << 24;
   // Trailing zero digits are the top bytes that equal '0'.
   const std::uint64_t zero_bytes = (word ^ 0x30303030303030u) << 8;
   const int count = 7 - std::countl_zero(zero_bytes) / 8;
