@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/item_input.h"
+#include "platform/line_input.h"
 #include "platform/runtime.h"
 #include "temp_folder.h"
 
@@ -77,6 +79,28 @@ TEST_F(ChannelTest, RefillKeepsUnreadBytesAndEndsWithASentinel) {
   EXPECT_EQ(c.buffer[110], '\0');
   c.pos = c.end;
   EXPECT_TRUE(platform::end_of_file(1));
+}
+
+TEST_F(ChannelTest, FailedReadsLeaveTheVariablesAndRecordTheError) {
+  const std::string bytes = "1.5 abc\nlast";
+  ASSERT_TRUE(platform::open_memory_input(1, bytes.data(), bytes.size()));
+  constexpr std::uint8_t kPair[] = {0x02, 0x00, platform::kItemSingle, platform::kItemSingle};
+  float x = 7, y = 8;
+  EXPECT_FALSE(platform::__vbaInputFile(1, kPair, x, y));
+  EXPECT_EQ(x, 1.5f);  // read before the failure
+  EXPECT_EQ(y, 8.0f);  // left as it was
+  EXPECT_EQ(platform::error_number(), platform::kNotANumber);
+  std::string line = "before";
+  EXPECT_TRUE(platform::__vbaLineInputStr(1, line));
+  EXPECT_EQ(line, "last");
+  EXPECT_EQ(platform::error_number(), platform::kNotANumber);  // success clears nothing
+  EXPECT_FALSE(platform::__vbaLineInputStr(1, line));
+  EXPECT_EQ(line, "last");
+  EXPECT_EQ(platform::error_number(), platform::kPastEnd);
+  EXPECT_FALSE(platform::__vbaInputFile(1, kPair, x, y));
+  EXPECT_EQ(x, 1.5f);
+  EXPECT_EQ(platform::error_number(), platform::kPastEnd);
+  EXPECT_TRUE(platform::__vbaFileClose(1));
 }
 
 }  // namespace
