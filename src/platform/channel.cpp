@@ -133,7 +133,6 @@ bool open_input(Channel& c, const fs::path& name) {
   return start_input(c, file, nullptr, 0);
 }
 
-
 bool open_output(Channel& c, const fs::path& name) {
   fs::path temporary = name;
   temporary += ".tmp" + std::to_string(process_id());
@@ -179,18 +178,16 @@ bool finish_output(Channel& c) {
     ok = note_write_failure(c, g_faults.output_close ? EIO : errno);
   }
   c.file = nullptr;
-  if (ok) {
+  if (ok && g_faults.rename) {
+    ok = note_write_failure(c, EACCES);
+  } else if (ok) {
 #ifdef _WIN32
-    if (!MoveFileExW(c.temporary.c_str(), c.target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A replacing move: rename() on Windows refuses an existing target.
+    if (!MoveFileExW(c.temporary.c_str(), c.target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       ok = note_write_failure(c, EACCES);
     }
 #else
-    if (g_faults.rename) {
-      ok = note_write_failure(c, EACCES);
-    } else if (std::rename(c.temporary.c_str(), c.target.c_str()) != 0) {
-      ok = note_write_failure(c, errno);
-    }
+    if (std::rename(c.temporary.c_str(), c.target.c_str()) != 0) ok = note_write_failure(c, errno);
 #endif
   }
   if (!ok) {
