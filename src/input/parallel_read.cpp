@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -114,7 +115,11 @@ bool read_blocks_in_parallel(int channel, PeakTable& table, std::int32_t node_co
   if (tables_ready) {
     std::vector<std::thread> threads;
     for (std::size_t i = 1; i < count; ++i) {
-      threads.emplace_back(read_segment, static_cast<int>(i), std::cref(name), std::ref(segments[i]), node_count);
+      try {
+        threads.emplace_back(read_segment, static_cast<int>(i), std::cref(name), std::ref(segments[i]), node_count);
+      } catch (const std::system_error&) {  // no thread to be had: read it here
+        read_segment(static_cast<int>(i), name, segments[i], node_count);
+      }
     }
     read_segment(0, name, segments[0], node_count);
     for (std::thread& t : threads) t.join();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -44,14 +45,19 @@ bool print_nodes_in_parallel(std::int32_t node_count, const PeakTable& table, in
   std::vector<char> printed(static_cast<std::size_t>(threads));
   for (std::int64_t round = 1; round <= node_count; round += std::int64_t{threads} * g_nodes_per_chunk) {
     auto chunk_first = [&](int t) { return static_cast<std::int32_t>(std::min<std::int64_t>(round + std::int64_t{t} * g_nodes_per_chunk, std::int64_t{node_count} + 1)); };
+    auto print_chunk = [&](int t) {
+      const int channel = kFirstMemoryChannel + t;
+      printed[static_cast<std::size_t>(t)] =
+          platform::open_memory_output(channel) && print_nodes(channel, chunk_first(t), chunk_first(t + 1) - 1, table) &&
+          platform::take_memory_output(channel, chunks[static_cast<std::size_t>(t)]);
+    };
     std::vector<std::thread> helpers;
     for (int t = 1; t < threads; ++t) {
-      helpers.emplace_back([&, t] {
-        const int channel = kFirstMemoryChannel + t;
-        printed[static_cast<std::size_t>(t)] =
-            platform::open_memory_output(channel) && print_nodes(channel, chunk_first(t), chunk_first(t + 1) - 1, table) &&
-            platform::take_memory_output(channel, chunks[static_cast<std::size_t>(t)]);
-      });
+      try {
+        helpers.emplace_back(print_chunk, t);
+      } catch (const std::system_error&) {  // no thread to be had: print it here
+        print_chunk(t);
+      }
     }
     bool ok = print_nodes(kChannel, chunk_first(0), chunk_first(1) - 1, table);
     for (std::thread& helper : helpers) helper.join();
