@@ -79,14 +79,6 @@ PeakTable& table_once(int which) {
   return tables[which];
 }
 
-void clear(PeakTable& table, std::int32_t node_count) {
-  const std::size_t slots = static_cast<std::size_t>(std::min(node_count, kNodeCapacity)) + 1;
-  if (node_count <= 0) return;
-  std::memset(table.magnitude, 0, slots * sizeof(float));
-  std::memset(table.x, 0, slots * sizeof(float));
-  std::memset(table.y, 0, slots * sizeof(float));
-}
-
 Read read_from(const char* data, std::size_t size, PeakTable& table) {
   Read read;
   check(platform::open_memory_input(1, data, size));
@@ -118,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_forced_segments = 0;
     check(parallel.node_count == first.node_count && parallel.result.damaged_places == first.result.damaged_places);
     check(same_peaks(table, segmented, first.node_count));
-    clear(segmented, first.node_count);
+    clear_peak_table(segmented, first.node_count);
 
     check(write_peak_data_set(output_prefix(), first.node_count, table));
     const std::string result = read_result();
@@ -135,8 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(write_peak_data_set(output_prefix(), second.node_count, again));
     check(read_result() == result);
   }
-  clear(table, first.node_count);
-  clear(again, first.node_count);
+  clear_peak_table(table, first.node_count);
+  clear_peak_table(again, first.node_count);
   platform::reset_for_tests();
   return 0;
 }

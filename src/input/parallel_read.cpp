@@ -1,7 +1,6 @@
 #include "input/parallel_read.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -11,17 +10,12 @@
 #include "platform/channel.h"
 #include "platform/cores.h"
 #include "platform/line_input.h"
-#include "platform/text.h"
 
 namespace {
 
 constexpr int kMostSegments = 32;
 constexpr int kFirstSegmentChannel = 20;  // channels 20 to 51; 1 and 3 stay the program's
 constexpr int kScanChannel = 19;
-
-bool is_block_header(const std::string& line) {
-  return platform::__vbaVarTstEq(platform::left_part(line, 2), "TS");
-}
 
 // The start of the first line that starts with "TS" at or after `from`, before
 // `before`; 0 when there is none. Lines are read as the reader reads them, so
@@ -55,19 +49,12 @@ struct Segment {
   bool read_failed = false;
 };
 
-void clear_nodes(PeakTable& table, std::int32_t node_count) {
-  const std::size_t bytes = (static_cast<std::size_t>(node_count) + 1) * sizeof(float);
-  std::memset(table.magnitude, 0, bytes);
-  std::memset(table.x, 0, bytes);
-  std::memset(table.y, 0, bytes);
-}
-
 void read_segment(int number, const std::filesystem::path& name, Segment& segment, std::int32_t node_count) {
   const int channel = kFirstSegmentChannel + number;
   // Writing the zeros first gives each page of the table its own memory at
   // once. Otherwise its first read maps the shared zero page, and the write
   // after it must replace that page and interrupt every other core to do so.
-  clear_nodes(segment.table, node_count);
+  clear_peak_table(segment.table, node_count);
   segment.opened = platform::open_input_range(channel, name, segment.begin, segment.end);
   if (!segment.opened) return;
   segment.read = read_blocks(channel, segment.table, node_count, false);
@@ -137,7 +124,7 @@ bool read_blocks_in_parallel(int channel, PeakTable& table, std::int32_t node_co
       for (std::int32_t node = 1; node <= node_count; ++node) merge_peak(table, node, part);
     }
   } else {
-    clear_nodes(table, node_count);
+    clear_peak_table(table, node_count);
   }
   for (std::size_t i = 1; i < count; ++i) release_peak_table(segments[i].table);
   return exact;

@@ -33,6 +33,8 @@ std::string nodes_read(std::int32_t read, std::int32_t count) {
 
 }  // namespace
 
+bool is_block_header(const std::string& line) { return starts_with(line, 2, "TS"); }
+
 BlocksRead read_blocks(int channel_number, PeakTable& table, std::int32_t node_count, bool report) {
   BlocksRead result;
   std::string line;
@@ -56,7 +58,7 @@ BlocksRead read_blocks(int channel_number, PeakTable& table, std::int32_t node_c
         stop = result.end_marker = true;
         break;
       }
-      if (starts_with(line, 2, "TS")) break;
+      if (is_block_header(line)) break;
     }
     if (stop) break;
 
@@ -76,7 +78,7 @@ BlocksRead read_blocks(int channel_number, PeakTable& table, std::int32_t node_c
       if (error == platform::kLineNotData) {
         const std::uint64_t at = channel.failed_line;
         platform::__vbaLineInputStr(channel_number, line);
-        if (starts_with(line, 2, "TS") || starts_with(line, 5, "ENDDS")) {
+        if (is_block_header(line) || starts_with(line, 5, "ENDDS")) {
           warn(report, damaged, at, "Block endet vorzeitig " + nodes_read(node - 1, node_count));
           header_in_hand = true;
           break;

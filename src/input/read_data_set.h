@@ -3,6 +3,7 @@
 // marker or the end of the file, each pair offered to the peak table.
 
 #include <cstdint>
+#include <string>
 
 #include "peak/peak_table.h"
 
@@ -16,6 +17,9 @@ struct ReadResult {
 // exceed the table's capacity. Large inputs are read in parallel where that
 // gives exactly the same result.
 ReadResult read_data_set(PeakTable& table, std::int32_t& node_count);
+
+// Whether a line is a block header: its first two characters are "TS".
+bool is_block_header(const std::string& line);
 
 struct BlocksRead {
   std::uint64_t damaged_places = 0;

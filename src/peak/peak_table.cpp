@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/runtime.h"
@@ -24,6 +25,14 @@ void release_peak_table(PeakTable& table) {
   std::free(table.x);
   std::free(table.y);
   table = PeakTable{};
+}
+
+void clear_peak_table(PeakTable& table, std::int32_t nodes) {
+  if (nodes <= 0) return;
+  const std::size_t bytes = (static_cast<std::size_t>(std::min(nodes, kNodeCapacity)) + 1) * sizeof(float);
+  std::memset(table.magnitude, 0, bytes);
+  std::memset(table.x, 0, bytes);
+  std::memset(table.y, 0, bytes);
 }
 
 // Magnitudes above the single-precision range all round to infinity; comparing

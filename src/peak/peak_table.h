@@ -24,6 +24,9 @@ bool create_peak_table(PeakTable& table, std::int32_t nodes = kNodeCapacity);
 
 void release_peak_table(PeakTable& table);
 
+// Sets the entries of nodes 1 to `nodes` back to 0.
+void clear_peak_table(PeakTable& table, std::int32_t nodes);
+
 // The magnitude of (x, y): widened to double, squared, added and rooted in
 // double, then rounded once to single precision.
 inline float magnitude_of(float x, float y) {
