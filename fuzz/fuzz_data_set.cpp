@@ -5,7 +5,6 @@
 //   - the same bytes read from a file in three segments at once give the same
 //     peaks and the same damage count as reading them in one pass.
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
