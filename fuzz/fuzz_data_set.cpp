@@ -18,7 +18,7 @@
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
 #include "peak/peak_table.h"
-#include "platform/channel.h"
+#include "platform/input_channel.h"
 #include "platform/runtime.h"
 
 namespace {
@@ -80,8 +80,9 @@ PeakTable& table_once(int which) {
 
 Read read_from(const char* data, std::size_t size, PeakTable& table) {
   Read read;
-  check(platform::open_memory_input(1, data, size));
-  read.result = read_data_set(table, read.node_count);
+  platform::InputChannel in;
+  check(in.open_memory(data, size));
+  read.result = read_data_set(in, table, read.node_count, ReadOptions{});
   return read;
 }
 
@@ -101,17 +102,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::ofstream out(input, std::ios::binary);
       out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    g_forced_segments = 3;
-    g_parallel_min_bytes = 0;
     Read parallel;
-    check(platform::__vbaFileOpen(platform::kModeInput, -1, 1, input));
-    parallel.result = read_data_set(segmented, parallel.node_count);
-    g_forced_segments = 0;
+    platform::InputChannel in;
+    check(in.open_file(input));
+    parallel.result = read_data_set(in, segmented, parallel.node_count, ReadOptions{3, 0});
     check(parallel.node_count == first.node_count && parallel.result.damaged_places == first.result.damaged_places);
     check(same_peaks(table, segmented, first.node_count));
     clear_peak_table(segmented, first.node_count);
 
-    check(write_peak_data_set(output_prefix(), first.node_count, table));
+    check(write_peak_data_set(output_prefix(), first.node_count, table, WriteOptions{}));
     const std::string result = read_result();
 
     const Read second = read_from(result.data(), result.size(), again);
@@ -123,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // A peak of magnitude 0 is never offered back: it stays (0, 0), as it was.
       check(std::memcmp(&x, &x2, sizeof x) == 0 && std::memcmp(&y, &y2, sizeof y) == 0);
     }
-    check(write_peak_data_set(output_prefix(), second.node_count, again));
+    check(write_peak_data_set(output_prefix(), second.node_count, again, WriteOptions{}));
     check(read_result() == result);
   }
   clear_peak_table(table, first.node_count);

@@ -1,9 +1,7 @@
-#include "platform/channel.h"
+#include "platform/channels.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/item_input.h"
-#include "platform/line_input.h"
 #include "platform/runtime.h"
 #include "temp_folder.h"
 
@@ -30,7 +28,8 @@ TEST_F(ChannelTest, AFolderDoesNotOpenAsInput) {
   std::filesystem::create_directory(folder.path() / "KASOR.dat");
   EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
   EXPECT_GT(platform::error_number(), 0);
-  EXPECT_EQ(platform::g_channels[1].mode, 0);
+  EXPECT_TRUE(platform::end_of_file(1));
+  EXPECT_FALSE(platform::__vbaFileClose(1));
 }
 
 TEST_F(ChannelTest, NameIsMatchedWithoutCaseWhenExactlyOneEntryFits) {
@@ -52,7 +51,7 @@ TEST_F(ChannelTest, AChannelInUseCannotBeOpenedAgain) {
   ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "a"));
   EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "a"));
   EXPECT_EQ(platform::error_number(), platform::kChannelInUse);
-  EXPECT_EQ(platform::g_channels[1].mode, platform::kModeInput);
+  EXPECT_NE(platform::input_channel(1), nullptr);
 }
 
 TEST_F(ChannelTest, EmptyFileAndByteOrderMarkAloneAreAtTheEnd) {
@@ -64,26 +63,23 @@ TEST_F(ChannelTest, EmptyFileAndByteOrderMarkAloneAreAtTheEnd) {
   }
 }
 
-TEST_F(ChannelTest, RefillKeepsUnreadBytesAndEndsWithASentinel) {
-  std::string bytes(platform::kBufferSize + 100, 'a');
-  bytes[platform::kBufferSize + 99] = 'z';
+TEST_F(ChannelTest, ALineAcrossTheBufferEndIsReadWhole) {
+  // The first line fills the buffer but for 10 bytes; the second starts there
+  // and ends 100 bytes into the next buffer's worth, at the end of the file.
+  std::string bytes(platform::kBufferSize - 11, 'a');
+  bytes += '\n' + std::string(109, 'b') + 'z';
   folder.write("in", bytes);
   ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "in"));
-  platform::Channel& c = platform::g_channels[1];
-  EXPECT_EQ(c.end, platform::kBufferSize);
-  c.pos = platform::kBufferSize - 10;
-  EXPECT_TRUE(platform::refill(c));
-  EXPECT_EQ(c.pos, 0u);
-  EXPECT_EQ(c.end, 110u);
-  EXPECT_EQ(c.buffer[109], 'z');
-  EXPECT_EQ(c.buffer[110], '\0');
-  c.pos = c.end;
+  std::string line;
+  ASSERT_TRUE(platform::__vbaLineInputStr(1, line));
+  ASSERT_TRUE(platform::__vbaLineInputStr(1, line));
+  EXPECT_EQ(line, std::string(109, 'b') + 'z');
   EXPECT_TRUE(platform::end_of_file(1));
 }
 
 TEST_F(ChannelTest, FailedReadsLeaveTheVariablesAndRecordTheError) {
-  const std::string bytes = "1.5 abc\nlast";
-  ASSERT_TRUE(platform::open_memory_input(1, bytes.data(), bytes.size()));
+  folder.write("in", "1.5 abc\nlast");
+  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "in"));
   constexpr std::uint8_t kPair[] = {0x02, 0x00, platform::kItemSingle, platform::kItemSingle};
   float x = 7, y = 8;
   EXPECT_FALSE(platform::__vbaInputFile(1, kPair, x, y));

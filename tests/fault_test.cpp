@@ -21,7 +21,7 @@ class FaultTest : public ::testing::Test {
 
   // The size of the complete result, from a run without faults.
   std::int64_t result_size() {
-    EXPECT_EQ(run(), kExitOk);
+    EXPECT_EQ(run(options_for_this_machine()), kExitOk);
     platform::reset_for_tests();
     const auto size = static_cast<std::int64_t>(folder.read("KASOR_max.dat").size());
     std::filesystem::remove(folder.path() / "KASOR_max.dat");
@@ -35,7 +35,7 @@ class FaultTest : public ::testing::Test {
     folder.write("KASOR_max.dat", older);
     inject(platform::g_faults);
     ::testing::internal::CaptureStderr();
-    const int status = run();
+    const int status = run(options_for_this_machine());
     const std::string err = ::testing::internal::GetCapturedStderr();
     platform::reset_for_tests();
     EXPECT_EQ(status, kExitNotWritten) << name;
@@ -62,7 +62,7 @@ TEST_F(FaultTest, EveryFailureKeepsTheOlderResult) {
 TEST_F(FaultTest, ExactlyEnoughRoomIsEnough) {
   const std::int64_t size = result_size();
   platform::g_faults.write_after = size;
-  EXPECT_EQ(run(), kExitOk);
+  EXPECT_EQ(run(options_for_this_machine()), kExitOk);
   EXPECT_EQ(static_cast<std::int64_t>(folder.read("KASOR_max.dat").size()), size);
   EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
 }

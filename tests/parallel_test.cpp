@@ -10,8 +10,7 @@
 #include "input/parallel_read.h"
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
-#include "platform/channel.h"
-#include "platform/line_input.h"
+#include "platform/input_channel.h"
 #include "platform/runtime.h"
 #include "run/run.h"
 #include "temp_folder.h"
@@ -27,24 +26,17 @@ struct Outcome {
 
 class ParallelTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    g_forced_segments = 0;
-    g_parallel_min_bytes = std::uint64_t{8} << 20;
-    g_forced_writers = 0;
-    g_nodes_per_chunk = 65536;
-    platform::reset_for_tests();
-  }
+  void TearDown() override { platform::reset_for_tests(); }
 
   Outcome run_with(int segments, int writers) {
-    g_forced_segments = segments;
-    g_parallel_min_bytes = 0;
-    g_forced_writers = writers;
-    g_nodes_per_chunk = 7;
+    RunOptions options;
+    options.read = {segments, 0};
+    options.write = {writers, 7, 0};
     platform::reset_for_tests();
     std::filesystem::remove(folder.path() / "KASOR_max.dat");
     ::testing::internal::CaptureStderr();
     Outcome out;
-    out.status = run();
+    out.status = run(options);
     out.err = ::testing::internal::GetCapturedStderr();
     out.result = folder.exists("KASOR_max.dat") ? folder.read("KASOR_max.dat") : "(none)";
     return out;
@@ -53,8 +45,6 @@ class ParallelTest : public ::testing::Test {
   // True when the blocks of the input were read in parallel and gave exactly
   // the peaks of a read in one pass.
   bool parallel_read_taken(int segments) {
-    g_forced_segments = segments;
-    g_parallel_min_bytes = 0;
     platform::reset_for_tests();
     platform::__vbaOnError(-1);
     PeakTable table, reference;
@@ -62,17 +52,16 @@ class ParallelTest : public ::testing::Test {
     std::int32_t count = 0;
     std::string line;
     const auto input = folder.path() / "KASOR.dat";
-    auto open_after_count_line = [&] {
-      EXPECT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, input));
-      while (platform::__vbaLineInputStr(1, line) && line.rfind("ND", 0) != 0) {}
+    auto open_after_count_line = [&](platform::InputChannel& in) {
+      EXPECT_TRUE(in.open_file(input));
+      while (in.read_line(line) && line.rfind("ND", 0) != 0) {}
       count = std::stoi(line.substr(2));
     };
-    open_after_count_line();
-    const bool taken = read_blocks_in_parallel(1, table, count);
-    platform::__vbaFileClose(1);
-    open_after_count_line();
-    read_blocks(1, reference, count, false);
-    platform::__vbaFileClose(1);
+    platform::InputChannel in, again;
+    open_after_count_line(in);
+    const bool taken = read_blocks_in_parallel(in, table, count, ReadOptions{segments, 0});
+    open_after_count_line(again);
+    read_blocks(again, reference, count, false);
     for (std::int32_t node = 1; node <= count && taken; ++node) {
       EXPECT_EQ(std::memcmp(&table.x[node], &reference.x[node], 4), 0) << node;
       EXPECT_EQ(std::memcmp(&table.y[node], &reference.y[node], 4), 0) << node;

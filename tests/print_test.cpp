@@ -8,6 +8,7 @@
 #include <string>
 
 #include "input/read_data_set.h"
+#include "platform/channels.h"
 #include "platform/runtime.h"
 #include "temp_folder.h"
 
@@ -116,7 +117,7 @@ TEST_F(PrintTest, NodeLinesReadBackBitForBit) {
   ASSERT_TRUE(create_peak_table(table));
   ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
   std::int32_t count = 0;
-  const ReadResult read = read_data_set(table, count);
+  const ReadResult read = read_data_set(*platform::input_channel(1), table, count, ReadOptions{});
   EXPECT_EQ(read.damaged_places, 0u);
   ASSERT_EQ(count, static_cast<std::int32_t>(pairs.size()));
   for (std::int32_t node = 1; node <= count; ++node) {
@@ -150,7 +151,7 @@ TEST_F(PrintTest, ATargetThatCannotBeReplacedLeavesNothingBehind) {
   EXPECT_EQ(folder.listing(), "out\n");
   // A folder that does not exist: nothing can be created.
   EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeOutput, -1, 3, folder.path() / "no" / "out"));
-  EXPECT_EQ(platform::g_channels[3].mode, 0);
+  EXPECT_EQ(platform::output_channel(3), nullptr);
 }
 
 TEST_F(PrintTest, LongOutputGoesThroughTheBuffer) {

@@ -6,8 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/channel.h"
-#include "platform/line_input.h"
+#include "platform/input_channel.h"
 #include "platform/runtime.h"
 #include "temp_folder.h"
 
@@ -34,15 +33,15 @@ class ReaderTest : public ::testing::Test {
     PeakTable table;
     EXPECT_TRUE(create_peak_table(table));
     platform::__vbaOnError(-1);
-    EXPECT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+    platform::InputChannel in;
+    EXPECT_TRUE(in.open_file(folder.path() / "KASOR.dat"));
     Outcome out{};
     ::testing::internal::CaptureStderr();
-    const ReadResult result = read_data_set(table, out.node_count);
+    const ReadResult result = read_data_set(in, table, out.node_count, ReadOptions{});
     out.warnings = ::testing::internal::GetCapturedStderr();
     out.count_line_found = result.count_line_found;
     out.damaged = result.damaged_places;
     for (int node = 1; node <= nodes; ++node) out.peaks.emplace_back(table.x[node], table.y[node]);
-    EXPECT_EQ(platform::g_channels[1].mode, 0) << "the input is closed after reading";
     release_peak_table(table);
     return out;
   }

@@ -14,7 +14,7 @@ class RunTest : public ::testing::Test {
   void TearDown() override { platform::reset_for_tests(); }
   int run_capturing_stderr() {
     ::testing::internal::CaptureStderr();
-    const int status = run();
+    const int status = run(options_for_this_machine());
     err = ::testing::internal::GetCapturedStderr();
     return status;
   }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/channel.h"
-#include "platform/math.h"
+#include "peak/peak_table.h"
+#include "platform/channels.h"
 
 namespace {
 

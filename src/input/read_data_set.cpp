@@ -5,25 +5,39 @@
 #include <string>
 
 #include "input/parallel_read.h"
-#include "platform/channel.h"
 #include "platform/item_input.h"
-#include "platform/line_input.h"
-#include "platform/runtime.h"
 #include "platform/text.h"
 
 namespace {
 
-constexpr int kChannel = 1;
-constexpr std::uint8_t kPairDescriptor[] = {0x02, 0x00, platform::kItemSingle, platform::kItemSingle};
 constexpr std::uint64_t kMostWarnings = 10;
 
-bool starts_with(const std::string& line, std::size_t count, const char* prefix) {
+bool starts_with(std::string_view line, std::size_t count, const char* prefix) {
   return platform::__vbaVarTstEq(platform::left_part(line, count), prefix);
 }
 
+bool is_end_marker(std::string_view line) { return starts_with(line, 5, "ENDDS"); }
+
+// Where the block loop stands after a header search or a block.
+enum class At {
+  kBlockHeader,  // a block header has just been read
+  kEndMarker,
+  kEndOfData,
+  kBlockEnd,  // a block is complete: the header search comes next
+};
+
+struct BlockLoop {
+  platform::InputChannel& in;
+  PeakTable& table;
+  std::int32_t node_count;
+  bool report;
+  std::string line;
+  std::uint64_t damaged = 0;
+};
+
 // Damage is reported line by line up to a limit; the total comes at the end.
-void warn(bool report, std::uint64_t& damaged, std::uint64_t line, const std::string& what) {
-  if (++damaged > kMostWarnings || !report) return;
+void warn(BlockLoop& loop, std::uint64_t line, const std::string& what) {
+  if (++loop.damaged > kMostWarnings || !loop.report) return;
   std::fprintf(stderr, "Warnung: KASOR.dat, Zeile %" PRIu64 ": %s\n", line, what.c_str());
 }
 
@@ -31,102 +45,89 @@ std::string nodes_read(std::int32_t read, std::int32_t count) {
   return "nach Knoten " + std::to_string(read) + " von " + std::to_string(count);
 }
 
-}  // namespace
-
-bool is_block_header(const std::string& line) { return starts_with(line, 2, "TS"); }
-
-BlocksRead read_blocks(int channel_number, PeakTable& table, std::int32_t node_count, bool report) {
-  BlocksRead result;
-  std::string line;
-  line.reserve(platform::kLineKeep);
-  const platform::Channel& channel = platform::g_channels[channel_number];
-  std::uint64_t& damaged = result.damaged_places;
-
-  bool header_in_hand = false;  // a block cut short left the next header line read
+// The header search: passes over lines up to the next block header or the end
+// marker. The end of the data here is the normal end of a data set without an
+// end marker.
+At find_next_header(BlockLoop& loop) {
+  if (loop.in.at_end()) return At::kEndOfData;
   for (;;) {
-    if (!header_in_hand && platform::end_of_file(channel_number)) break;
-    // The next block header, or the end marker. The end of the file here is
-    // the normal end of a data set without an end marker.
-    bool stop = false;
-    for (;;) {
-      if (!header_in_hand && !platform::__vbaLineInputStr(channel_number, line)) {
-        stop = true;
-        break;
-      }
-      header_in_hand = false;
-      if (starts_with(line, 5, "ENDDS")) {
-        stop = result.end_marker = true;
-        break;
-      }
-      if (is_block_header(line)) break;
-    }
-    if (stop) break;
-
-    float x = 0, y = 0;
-    bool file_ended = false;
-    for (std::int32_t node = 1; node <= node_count; ++node) {
-      if (platform::__vbaInputFile(channel_number, kPairDescriptor, x, y)) {
-        offer(table, node, x, y);
-        continue;
-      }
-      // The pair is damaged: it is not offered.
-      const int error = platform::error_number();
-      if (error == platform::kNotANumber) {
-        warn(report, damaged, channel.failed_line, "Wert nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
-        continue;
-      }
-      if (error == platform::kLineNotData) {
-        const std::uint64_t at = channel.failed_line;
-        platform::__vbaLineInputStr(channel_number, line);
-        if (is_block_header(line) || starts_with(line, 5, "ENDDS")) {
-          warn(report, damaged, at, "Block endet vorzeitig " + nodes_read(node - 1, node_count));
-          header_in_hand = true;
-          break;
-        }
-        warn(report, damaged, at, "Zeile nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
-        continue;
-      }
-      const std::uint64_t last_line = channel.line - (channel.line_fresh ? 1 : 0);
-      warn(report, damaged, last_line,
-           (platform::read_failed(channel_number) ? "Lesefehler im Block " : "Datei endet im Block ") +
-               nodes_read(node - 1, node_count));
-      file_ended = true;
-      break;
-    }
-    if (file_ended) break;
+    if (!loop.in.read_line(loop.line)) return At::kEndOfData;
+    if (is_end_marker(loop.line)) return At::kEndMarker;
+    if (is_block_header(loop.line)) return At::kBlockHeader;
   }
-  if (platform::read_failed(channel_number) && damaged == 0) {
-    warn(report, damaged, channel.line, "Lesefehler, die Daten enden hier");
-  }
-  return result;
 }
 
-ReadResult read_data_set(PeakTable& table, std::int32_t& node_count) {
+// One block: a pair for each node, each offered to the table. A damaged pair
+// is not offered; a block cut short ends at the header or end marker that
+// cut it, which is then in hand.
+At read_block(BlockLoop& loop) {
+  using platform::PairStatus;
+  float x = 0, y = 0;
+  for (std::int32_t node = 1; node <= loop.node_count; ++node) {
+    const platform::PairRead pair = loop.in.read_pair(x, y);
+    switch (pair.status) {
+      case PairStatus::kRead:
+        offer(loop.table, node, x, y);
+        break;
+      case PairStatus::kUnreadable:
+        warn(loop, pair.line, "Wert nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
+        break;
+      case PairStatus::kLineNotData:
+        loop.in.read_line(loop.line);
+        if (is_block_header(loop.line) || is_end_marker(loop.line)) {
+          warn(loop, pair.line, "Block endet vorzeitig " + nodes_read(node - 1, loop.node_count));
+          return is_end_marker(loop.line) ? At::kEndMarker : At::kBlockHeader;
+        }
+        warn(loop, pair.line, "Zeile nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
+        break;
+      case PairStatus::kEndOfData:
+      case PairStatus::kReadError:
+        warn(loop, pair.line,
+             (pair.status == PairStatus::kReadError ? "Lesefehler im Block " : "Datei endet im Block ") +
+                 nodes_read(node - 1, loop.node_count));
+        return At::kEndOfData;
+    }
+  }
+  return At::kBlockEnd;
+}
+
+}  // namespace
+
+bool is_block_header(std::string_view line) { return starts_with(line, 2, "TS"); }
+
+BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report) {
+  BlockLoop loop{in, table, node_count, report, {}, 0};
+  loop.line.reserve(platform::kLineKeep);
+  At at = find_next_header(loop);
+  while (at == At::kBlockHeader) {
+    at = read_block(loop);
+    if (at == At::kBlockEnd) at = find_next_header(loop);
+  }
+  if (in.read_failed() && loop.damaged == 0) warn(loop, in.line_number(), "Lesefehler, die Daten enden hier");
+  return {loop.damaged, at == At::kEndMarker};
+}
+
+ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int32_t& node_count,
+                         const ReadOptions& options) {
   ReadResult result;
   std::string line;
   line.reserve(platform::kLineKeep);
 
   // The count line: the first line that starts with "ND".
-  for (;;) {
-    if (!platform::__vbaLineInputStr(kChannel, line)) {
-      platform::__vbaFileClose(kChannel);
-      return result;
-    }
-    if (starts_with(line, 2, "ND")) break;
-  }
+  do {
+    if (!in.read_line(line)) return result;
+  } while (!starts_with(line, 2, "ND"));
   result.count_line_found = true;
   // A count text cut short by the line limit is no whole number either.
-  if (!platform::line_was_cut(kChannel)) {
-    platform::__vbaI4ErrVar(platform::middle_part(line, 3, line.size() - 2), node_count);
-  }
-  if (node_count <= kNodeCapacity && !read_blocks_in_parallel(kChannel, table, node_count)) {
-    result.damaged_places = read_blocks(kChannel, table, node_count, true).damaged_places;
+  if (!in.line_was_cut()) platform::__vbaI4ErrVar(platform::middle_part(line, 3, line.size() - 2), node_count);
+
+  if (node_count <= kNodeCapacity && !read_blocks_in_parallel(in, table, node_count, options)) {
+    result.damaged_places = read_blocks(in, table, node_count, true).damaged_places;
   }
   if (result.damaged_places > 0) {
     std::fprintf(stderr, "Warnung: KASOR.dat ist beschädigt, %" PRIu64
                  " Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n",
                  result.damaged_places);
   }
-  platform::__vbaFileClose(kChannel);
   return result;
 }

@@ -2,10 +2,24 @@
 // The peak table: for every node the vector of largest magnitude offered so
 // far, and that magnitude.
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include "platform/math.h"
+namespace platform {
+
+// base raised to exponent. For exponent 2 this is one multiplication: exact
+// for every value widened from single precision (48 significant bits fit in a
+// double's 53), and never off by the last bit the way a general pow may be.
+inline double __vbaPowerR8(double base, double exponent) {
+  if (exponent == 2.0) return base * base;
+  return std::pow(base, exponent);
+}
+
+// Correctly rounded (IEEE 754).
+inline double square_root(double value) { return std::sqrt(value); }
+
+}  // namespace platform
 
 inline constexpr std::int32_t kNodeCapacity = 2'200'000;
 
@@ -75,7 +89,7 @@ inline void merge_peak(PeakTable& table, std::int32_t node, const PeakTable& lat
   }
 }
 
-// Records that `node` lies outside the table, and gives false.
+// Records that `node` lies outside the table, and returns false.
 bool no_such_node(std::int32_t node);
 
 // The node's peak vector. Fails (and leaves x and y) outside 1 to kNodeCapacity.

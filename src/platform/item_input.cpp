@@ -1,98 +1,106 @@
 #include "platform/item_input.h"
 
-namespace platform {
-namespace {
+#include <string>
 
-// Takes separators up to the next item. False at the end of the file.
-bool skip_separators(Channel& c) {
+#include "platform/runtime.h"
+
+namespace platform {
+
+// Takes separators up to the next item. False at the end of the data.
+bool InputChannel::skip_separators() {
   for (;;) {
-    char* const data = c.buffer.get();
-    const char* const limit = data + c.end;
-    const char* p = data + c.pos;
+    char* const data = buffer_.get();
+    const char* const limit = data + end_;
+    const char* p = data + pos_;
     bool split_line_end = false;
     for (;;) {
       const char ch = *p;
       if (!(char_class(ch) & kSeparator)) break;
       if (ch == '\n') {
-        ++c.line;
-        c.line_fresh = true;
+        ++line_;
+        line_fresh_ = true;
       } else if (ch == '\r') {
-        if (p + 1 == limit && !c.exhausted) {  // a CR LF may be cut by the buffer's end
+        if (p + 1 == limit && !exhausted_) {  // a CR LF may be cut by the buffer's end
           split_line_end = true;
           break;
         }
         if (p[1] != '\n') {
-          ++c.line;
-          c.line_fresh = true;
+          ++line_;
+          line_fresh_ = true;
         }
       }
       ++p;
     }
-    c.pos = static_cast<std::size_t>(p - data);
+    pos_ = static_cast<std::size_t>(p - data);
     if (!split_line_end && p != limit) return true;
-    if (!split_line_end && c.exhausted) return false;
-    refill(c);
+    if (!split_line_end && exhausted_) return false;
+    refill();
   }
 }
 
 // Takes the rest of an item too long for the buffer.
-void skip_long_item(Channel& c) {
+void InputChannel::skip_long_item() {
   for (;;) {
-    char* const data = c.buffer.get();
-    const char* p = data + c.pos;
+    char* const data = buffer_.get();
+    const char* p = data + pos_;
     while (!(char_class(*p) & (kSeparator | kStop))) ++p;
-    c.pos = static_cast<std::size_t>(p - data);
-    if (*p == '\0' && c.pos != c.end) {
-      ++c.pos;
+    pos_ = static_cast<std::size_t>(p - data);
+    if (*p == '\0' && pos_ != end_) {
+      ++pos_;
       continue;
     }
-    if (c.pos == c.end && refill(c)) continue;
-    c.line_fresh = false;
+    if (pos_ == end_ && refill()) continue;
+    line_fresh_ = false;
     return;
   }
 }
 
-}  // namespace
+// Records an item that could not be read, and returns `result`.
+ItemResult InputChannel::item_failed(ItemResult result) {
+  failed_line_ = line_;
+  switch (result) {
+    case ItemResult::kEndOfData: fail(kPastEnd, "end of file"); break;
+    case ItemResult::kLineNotData: fail(kLineNotData, "line " + std::to_string(line_)); break;
+    default: fail(kNotANumber, "line " + std::to_string(line_)); break;
+  }
+  return result;
+}
 
-ItemResult read_item_slowly(Channel& c, std::uint8_t type, float& target) {
+ItemResult InputChannel::read_item_slowly(std::uint8_t type, float& target) {
   if (type != kItemSingle) {
     fail(kBadCall, "descriptor");
-    return ItemResult::kStopped;
+    return ItemResult::kBadCall;
   }
-  if (!skip_separators(c)) {
-    c.failed_line = c.line;
-    fail(kPastEnd, "end of file");
-    return ItemResult::kStopped;
-  }
+  if (!skip_separators()) return item_failed(ItemResult::kEndOfData);
   float value;
   const char* item_end;
   Scan scan;
   for (;;) {
-    const char* const data = c.buffer.get();
-    scan = scan_single(data + c.pos, data + c.end, c.exhausted, value, item_end, c.scratch);
+    const char* const data = buffer_.get();
+    scan = scan_single(data + pos_, data + end_, exhausted_, value, item_end, scratch_);
     if (scan != Scan::kNeedMore) break;
-    if (c.pos == 0 && c.end == kBufferSize) break;  // longer than the buffer: no number of ours
-    refill(c);
+    if (pos_ == 0 && end_ == kBufferSize) break;  // longer than the buffer: no number of ours
+    refill();
   }
   if (scan == Scan::kNumber) {
     target = value;
-    c.pos = static_cast<std::size_t>(item_end - c.buffer.get());
-    c.line_fresh = false;
+    pos_ = static_cast<std::size_t>(item_end - buffer_.get());
+    line_fresh_ = false;
     return ItemResult::kRead;
   }
-  c.failed_line = c.line;
-  if (c.line_fresh) {
-    fail(kLineNotData, "line " + std::to_string(c.line));
-    return ItemResult::kStopped;
-  }
+  if (line_fresh_) return item_failed(ItemResult::kLineNotData);
   if (scan == Scan::kNeedMore) {
-    skip_long_item(c);
+    skip_long_item();
   } else {
-    c.pos = static_cast<std::size_t>(item_end - c.buffer.get());
+    pos_ = static_cast<std::size_t>(item_end - buffer_.get());
   }
-  fail(kNotANumber, "line " + std::to_string(c.line));
-  return ItemResult::kUnreadable;
+  return item_failed(ItemResult::kUnreadable);
 }
 
+PairRead InputChannel::pair_stopped(ItemResult result) const {
+  if (result == ItemResult::kLineNotData) return {PairStatus::kLineNotData, failed_line_};
+  // The end of the data: reported at the last line that was read.
+  return {read_error_ ? PairStatus::kReadError : PairStatus::kEndOfData, line_ - (line_fresh_ ? 1 : 0)};
+}
 
 }  // namespace platform

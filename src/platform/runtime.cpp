@@ -2,9 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 #include <utility>
 
-#include "platform/channel.h"
+#include "platform/channels.h"
 #include "platform/faults.h"
 
 namespace platform {
@@ -30,6 +31,8 @@ bool fail(Error error, std::string reason) {
   }
   return false;
 }
+
+std::string system_reason(int code) { return std::error_code(code, std::generic_category()).message(); }
 
 void __vbaOnError(int mode) { g_continue_on_failure = (mode == -1); }
 

@@ -42,6 +42,9 @@ const std::string& error_reason();
 // one line on standard error and exit status 5.
 bool fail(Error error, std::string reason = {});
 
+// The system's words for an errno value.
+std::string system_reason(int code);
+
 // -1 switches on continue-on-failure; 0 switches it off again.
 void __vbaOnError(int mode);
 

@@ -1,6 +1,9 @@
 #pragma once
 // The whole run, from the start to the exit status.
 
+#include "input/read_data_set.h"
+#include "output/write_peak_data_set.h"
+
 // Exit statuses of the program.
 inline constexpr int kExitOk = 0;             // result written from a cleanly read input
 inline constexpr int kExitNoInput = 1;        // the input could not be opened
@@ -9,5 +12,15 @@ inline constexpr int kExitNotADataSet = 3;    // no count line, or more nodes th
 inline constexpr int kExitDamagedInput = 4;   // result written, but the input was damaged
 inline constexpr int kExitNoTable = 5;        // the peak table could not be created
 
-// Reads "KASOR.dat" from the working folder and writes "KASOR_max.dat" beside it.
-int run();
+struct RunOptions {
+  ReadOptions read;
+  WriteOptions write;
+};
+
+// The options for this machine: a segment and a writer for each core the
+// process may use.
+RunOptions options_for_this_machine();
+
+// Reads "KASOR.dat" from the working folder and writes "KASOR_max.dat" beside
+// it. Returns the exit status.
+int run(const RunOptions& options);

@@ -1,12 +1,23 @@
-#include "platform/cores.h"
+#include "platform/process.h"
 
+#include <system_error>
 #include <thread>
+
+#include "platform/runtime.h"
 
 #ifdef __linux__
 #include <sched.h>
 #endif
 
 namespace platform {
+
+bool working_folder(std::filesystem::path::string_type& folder) {
+  std::error_code ec;
+  const std::filesystem::path current = std::filesystem::current_path(ec);
+  if (ec) return fail(kNoFolder, ec.message());
+  folder = current.native();
+  return true;
+}
 
 int usable_cores() {
 #ifdef __linux__

@@ -1,24 +1,13 @@
-#include "platform/folder.h"
+#include "platform/message_box.h"
 
 #include <cstdio>
 #include <string>
-#include <system_error>
-
-#include "platform/runtime.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
 namespace platform {
-
-bool working_folder(std::filesystem::path::string_type& folder) {
-  std::error_code ec;
-  std::filesystem::path current = std::filesystem::current_path(ec);
-  if (ec) return fail(kNoFolder, ec.message());
-  folder = current.native();
-  return true;
-}
 
 #ifdef _WIN32
 namespace {

@@ -1,0 +1,128 @@
+#pragma once
+// An input file, a range of one, or bytes in memory, read through one large
+// buffer that the channel owns, so that the readers take lines and items
+// straight from it. LF, CR LF and a lone CR all end a line. Every failure is
+// also recorded as the thread's error number (platform/runtime.h).
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+inline constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// The buffer holds a NUL after its data, so that a scan stops at the end
+// without a bounds test per byte; the rest of the padding keeps short
+// look-aheads in bounds.
+inline constexpr std::size_t kPadding = 64;
+// At most this much of a line is kept; the rest is read and passed over.
+inline constexpr std::size_t kLineKeep = 4096;
+
+// What reading one item met.
+enum class ItemResult {
+  kRead,
+  kUnreadable,   // an item within a line that is no number; it was passed over
+  kLineNotData,  // the first item of a line is no number; the line is left unread
+  kEndOfData,    // no item left
+  kBadCall,      // a type this reader does not read
+};
+
+// What reading a pair of numbers met.
+enum class PairStatus {
+  kRead,
+  kUnreadable,   // an item within a line was no number; the rest of the pair was read
+  kLineNotData,  // an item that starts a line is no number; that line is left unread
+  kEndOfData,    // the data ended before the pair was complete
+  kReadError,    // the same, because a read failed
+};
+
+struct PairRead {
+  PairStatus status;
+  // Unless read: the line to report it at. The line of the latest item that
+  // was no number; at the end of the data, the last line read.
+  std::uint64_t line;
+};
+
+class InputChannel {
+ public:
+  InputChannel() = default;
+  InputChannel(const InputChannel&) = delete;
+  InputChannel& operator=(const InputChannel&) = delete;
+  ~InputChannel() { close(); }
+
+  // Opens the file `name`. When it does not exist but exactly one entry of its
+  // folder has that name apart from case, that entry is opened: data sets often
+  // come from machines whose file names ignore case. A folder does not open.
+  bool open_file(const std::filesystem::path& name);
+  // Opens bytes `begin` to `end` (not included) of the file `name`; the data
+  // ends at `end` as a file would.
+  bool open_range(const std::filesystem::path& name, std::uint64_t begin, std::uint64_t end);
+  // Opens `size` bytes at `data`, read exactly as a file would be. They must
+  // stay in place until the channel is closed.
+  bool open_memory(const char* data, std::size_t size);
+  void close();
+  bool is_open() const { return buffer_ != nullptr; }
+
+  // Reads the next line, without its line end, into `line`. At the end of the
+  // data returns false and leaves `line` as it was.
+  bool read_line(std::string& line);
+  // True when the line read last was longer than kLineKeep.
+  bool line_was_cut() const { return line_cut_; }
+
+  // Reads the next item, of `type` (only single precision is read here), into
+  // `target`; an item that is no number leaves `target` as it was. Separators
+  // before it are taken: blanks, tabs, commas and line ends. Defined in item_input.h.
+  inline ItemResult read_item(std::uint8_t type, float& target);
+  // After the last item of a call: takes blanks and tabs and one line end, so
+  // that a file whose last line holds the last items is at its end afterwards.
+  inline void end_item_line();
+  // Two single-precision items and what follows them, as one call of the item
+  // reader reads them. Defined in item_input.h.
+  inline PairRead read_pair(float& x, float& y);
+
+  // True when no byte is left.
+  bool at_end() { return pos_ == end_ && !refill(); }
+  // The number of the line that the next byte is in, counted from 1.
+  std::uint64_t line_number() const { return line_; }
+  // The offset in the file of the next byte.
+  std::uint64_t offset() const { return base_ + pos_; }
+  // True once a read of the file failed; the data ended there.
+  bool read_failed() const { return read_error_; }
+  // The file opened, as found; empty for memory input.
+  const std::filesystem::path& name() const { return name_; }
+  // The size of the file; false for memory input.
+  bool file_size(std::uint64_t& size) const;
+
+ private:
+  bool start(std::FILE* file, const char* memory, std::size_t size, std::uint64_t file_left, std::uint64_t base);
+  // Moves the unread bytes to the front of the buffer and reads more. False
+  // when no new byte arrived (the end of the data, or a read error).
+  bool refill();
+  ItemResult read_item_slowly(std::uint8_t type, float& target);
+  ItemResult item_failed(ItemResult result);
+  bool skip_separators();
+  void skip_long_item();
+  PairRead pair_stopped(ItemResult result) const;
+
+  std::FILE* file_ = nullptr;
+  const char* memory_ = nullptr;  // memory input: what is left of it
+  std::size_t memory_left_ = 0;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t pos_ = 0;  // next unread byte
+  std::size_t end_ = 0;  // bytes held
+  std::filesystem::path name_;
+  std::uint64_t base_ = 0;       // offset in the file of buffer_[0]
+  std::uint64_t file_left_ = 0;  // bytes still to read from the file (a range may end early)
+  bool exhausted_ = false;       // nothing beyond end_
+  bool read_error_ = false;
+  bool line_fresh_ = true;       // only separators read since the last line end
+  bool line_cut_ = false;
+  std::uint64_t line_ = 1;       // number of the line that pos_ is in
+  std::uint64_t failed_line_ = 0;  // the line of the latest item that was no number
+  std::string scratch_;          // a number's text, rewritten for the general conversion
+};
+
+}  // namespace platform

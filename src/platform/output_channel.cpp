@@ -1,0 +1,313 @@
+#include "platform/output_channel.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+#include "platform/faults.h"
+#include "platform/runtime.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+namespace fs = std::filesystem;
+
+namespace {
+
+long long process_id() {
+#ifdef _WIN32
+  return _getpid();
+#else
+  return getpid();
+#endif
+}
+
+// "<target>.tmp", the start of every temporary name for `target`.
+fs::path::string_type temporary_stem(const fs::path& target) {
+  fs::path stem = target.filename();
+  stem += ".tmp";
+  return stem.native();
+}
+
+// True when `name` is a temporary name for the target whose stem is `stem`:
+// the stem and then a process id.
+bool is_temporary_name(const fs::path::string_type& name, const fs::path::string_type& stem) {
+  if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()), name.end(),
+                     [](auto c) { return c >= '0' && c <= '9'; });
+}
+
+#ifdef _WIN32
+std::string windows_reason(DWORD code) { return std::error_code(static_cast<int>(code), std::system_category()).message(); }
+
+// Creates the temporary file, shared for reading only: while this program
+// has it open, nobody can delete it, and no clean-up takes it for a dead run's.
+// The handle may delete and rename, so that the file is put in place through it.
+std::FILE* create_temporary(const fs::path& name, void*& handle, std::string& reason) {
+  HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    reason = windows_reason(GetLastError());
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+  std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+  if (!file) {
+    if (fd >= 0) _close(fd); else CloseHandle(h);
+    DeleteFileW(name.c_str());
+    reason = system_reason(errno);
+    return nullptr;
+  }
+  handle = h;
+  return file;
+}
+
+// Replaces `target` with the open file behind `handle`.
+bool rename_open_file(void* handle, const fs::path& target, std::string& reason) {
+  const fs::path::string_type& name = target.native();
+  const std::size_t bytes = sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t);
+  std::string storage(bytes, '\0');
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  if (SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(bytes))) return true;
+  reason = windows_reason(GetLastError());
+  return false;
+}
+#else
+// Creates the temporary file and takes its lock, which `lock` holds until it
+// is closed. A clean-up that removed the file between its creation and the
+// lock leaves it without a name; it is then made again.
+std::FILE* create_temporary(const fs::path& name, int& lock, std::string& reason) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      reason = system_reason(errno);
+      return nullptr;
+    }
+    // A file system without locks still gets its result; only its dead runs'
+    // temporaries cannot be told from live ones and are left alone.
+    flock(fd, LOCK_EX);
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && st.st_nlink == 0) {
+      ::close(fd);
+      continue;
+    }
+    const int data = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    std::FILE* file = data >= 0 ? fdopen(data, "wb") : nullptr;
+    if (!file) {
+      reason = system_reason(errno);
+      if (data >= 0) ::close(data);
+      ::unlink(name.c_str());
+      ::close(fd);
+      return nullptr;
+    }
+    lock = fd;
+    return file;
+  }
+  reason = "temporary file removed again and again";
+  return nullptr;
+}
+#endif
+
+}  // namespace
+
+bool OutputChannel::open_file(const fs::path& target) {
+  if (is_open()) return fail(kChannelInUse, "output channel");
+  fs::path temporary = target;
+  temporary += ".tmp" + std::to_string(process_id());
+  buffer_.reset(new (std::nothrow) char[kOutputBufferSize]);
+  if (!buffer_) return fail(kOutOfMemory, "output buffer");
+  std::string reason;
+  std::FILE* file = nullptr;
+  if (g_faults.output_open) {
+    reason = system_reason(EACCES);
+  } else {
+#ifdef _WIN32
+    file = create_temporary(temporary, handle_, reason);
+#else
+    file = create_temporary(temporary, lock_, reason);
+#endif
+  }
+  if (!file) {
+    buffer_.reset();
+    return fail(kAccessDenied, reason);
+  }
+  std::setvbuf(file, nullptr, _IONBF, 0);  // the channel buffers; stdio need not copy again
+  file_ = file;
+  end_ = column_ = 0;
+  written_ = 0;
+  write_failed_ = false;
+  first_failure_.clear();
+  target_ = target;
+  temporary_ = std::move(temporary);
+  return true;
+}
+
+bool OutputChannel::open_memory() {
+  if (is_open()) return fail(kChannelInUse, "output channel");
+  buffer_.reset(new (std::nothrow) char[kOutputBufferSize]);
+  if (!buffer_) return fail(kOutOfMemory, "output buffer");
+  end_ = column_ = 0;
+  write_failed_ = false;
+  collected_.clear();
+  return true;
+}
+
+bool OutputChannel::note_failure(std::string reason) {
+  if (!write_failed_) {
+    write_failed_ = true;
+    first_failure_ = std::move(reason);
+  }
+  return fail(kWriteFailed, first_failure_);
+}
+
+bool OutputChannel::note_failure(int code) { return note_failure(system_reason(code)); }
+
+bool OutputChannel::flush() {
+  if (write_failed_) return false;
+  if (!file_) {  // output to memory
+    collected_.append(buffer_.get(), end_);
+    end_ = 0;
+    return true;
+  }
+  errno = 0;
+  std::size_t bytes = end_;
+  bool disk_full = false;
+  if (g_faults.write_after >= 0 && written_ + bytes > static_cast<std::uint64_t>(g_faults.write_after)) {
+    const auto allowed = static_cast<std::uint64_t>(g_faults.write_after);
+    bytes = static_cast<std::size_t>(allowed - std::min(written_, allowed));
+    disk_full = true;
+  }
+  if (bytes > 0 && std::fwrite(buffer_.get(), 1, bytes, file_) != bytes) return note_failure(errno ? errno : EIO);
+  written_ += bytes;
+  if (disk_full) return note_failure(ENOSPC);
+#ifdef __linux__
+  // Start writing to the disk now, so that the sync at the close has little left to wait for.
+  sync_file_range(fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  end_ = 0;
+  return true;
+}
+
+// Flushes and syncs the temporary file, closes it and moves it over the target.
+bool OutputChannel::finish_file() {
+  bool ok = flush();
+  if (ok && std::fflush(file_) != 0) ok = note_failure(errno);
+  if (ok && g_faults.sync) ok = note_failure(EIO);
+#ifdef _WIN32
+  if (ok && !FlushFileBuffers(handle_)) ok = note_failure(windows_reason(GetLastError()));
+  // Renamed while still open, so that no clean-up can take it in between.
+  if (ok && g_faults.output_close) ok = note_failure(EIO);
+  std::string reason;
+  if (ok && g_faults.rename) ok = note_failure(EACCES);
+  if (ok && !rename_open_file(handle_, target_, reason)) ok = note_failure(reason);
+  std::fclose(file_);
+#else
+  if (ok && fsync(fileno(file_)) != 0 && errno != EINVAL) ok = note_failure(errno);
+  if ((std::fclose(file_) != 0 || g_faults.output_close) && ok) ok = note_failure(g_faults.output_close ? EIO : errno);
+  // The lock is held until the file has its final name.
+  if (ok && g_faults.rename) ok = note_failure(EACCES);
+  if (ok && std::rename(temporary_.c_str(), target_.c_str()) != 0) ok = note_failure(errno);
+#endif
+  file_ = nullptr;
+  if (!ok) {
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+  }
+  return ok;
+}
+
+void OutputChannel::reset() {
+#ifdef _WIN32
+  handle_ = nullptr;
+#else
+  if (lock_ >= 0) ::close(lock_);
+  lock_ = -1;
+#endif
+  file_ = nullptr;
+  buffer_.reset();
+  end_ = column_ = 0;
+  target_.clear();
+  temporary_.clear();
+  collected_.clear();
+  collected_.shrink_to_fit();
+}
+
+bool OutputChannel::close() {
+  if (!is_open()) return fail(kChannelNotOpen, "output channel");
+  const bool ok = file_ ? finish_file() : true;
+  reset();
+  return ok;
+}
+
+void OutputChannel::discard() {
+  if (file_) {
+    std::fclose(file_);
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+  }
+  reset();
+}
+
+bool OutputChannel::take_memory(std::string& bytes) {
+  if (!is_open() || file_) return fail(kBadCall, "not memory output");
+  flush();
+  bytes = std::move(collected_);
+  reset();
+  return true;
+}
+
+bool OutputChannel::write_bytes(std::string_view bytes) {
+  while (!bytes.empty()) {
+    char* out = room(1);
+    if (!out) return false;
+    const std::size_t n = std::min(bytes.size(), free_space());
+    std::memcpy(out, bytes.data(), n);
+    end_ += n;
+    bytes.remove_prefix(n);
+  }
+  column_ = 0;
+  return !write_failed_;
+}
+
+void remove_dead_temporaries(const fs::path& target) {
+  const fs::path::string_type stem = temporary_stem(target);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& path = it->path();
+    if (!is_temporary_name(path.filename().native(), stem)) continue;
+#ifdef _WIN32
+    // Fails while the run that writes it has it open.
+    DeleteFileW(path.c_str());
+#else
+    // Removed only with its lock in hand, and only while that name still
+    // belongs to the file locked: its writer is gone.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held {}, named {};
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        lstat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);
+#endif
+  }
+}
+
+}  // namespace platform
