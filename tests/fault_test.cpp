@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/faults.h"
 #include "platform/runtime.h"
 #include "run/run.h"
@@ -55,8 +57,39 @@ TEST_F(FaultTest, EveryFailureKeepsTheOlderResult) {
   expect_nothing_lost("disk full in the header", [](platform::Faults& f) { f.write_after = 10; }, "space");
   expect_nothing_lost("disk full later", [](platform::Faults& f) { f.write_after = 600000; }, "space");
   expect_nothing_lost("disk full one byte short", [size](platform::Faults& f) { f.write_after = size - 1; }, "space");
+  expect_nothing_lost("sync", [](platform::Faults& f) { f.sync = true; }, "Input/output error");
   expect_nothing_lost("close", [](platform::Faults& f) { f.output_close = true; }, "error");
   expect_nothing_lost("rename", [](platform::Faults& f) { f.rename = true; }, "ermission");
+}
+
+// A read that fails ends the data there: what was read before is written,
+// with a warning and the status of a damaged input. A line cut by the failed
+// read counts as unread, so no number cut short is taken.
+TEST_F(FaultTest, AFailedReadKeepsWhatWasReadBeforeIt) {
+  const std::string input = folder.read("KASOR.dat");
+  const std::size_t node_50000 = input.find("\r\n50000.25 -0.5\r\n") + 2;
+  const struct {
+    const char* name;
+    std::size_t fails_at;
+    const char* warning;
+    const char* last_line;  // of the result
+  } cases[] = {
+      {"inside a pair's y", node_50000 + std::strlen("50000.25 -0."),
+       "Zeile 50003: Lesefehler im Block nach Knoten 49999 von 80000", "0             0\r\n"},
+      {"after the last line", input.size(), "Lesefehler, die Daten enden hier", "80000.25      -0.5\r\n"},
+  };
+  for (const auto& c : cases) {
+    platform::g_faults.read_after = static_cast<std::int64_t>(c.fails_at);
+    ::testing::internal::CaptureStderr();
+    const int status = run(options_for_this_machine());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    platform::reset_for_tests();
+    EXPECT_EQ(status, kExitDamagedInput) << c.name;
+    EXPECT_NE(err.find(c.warning), std::string::npos) << c.name << ": " << err;
+    const std::string result = folder.read("KASOR_max.dat");
+    EXPECT_NE(result.find("\r\n49999.25      -0.5\r\n"), std::string::npos) << c.name;
+    EXPECT_EQ(result.substr(result.size() - std::strlen(c.last_line)), c.last_line) << c.name;
+  }
 }
 
 TEST_F(FaultTest, ExactlyEnoughRoomIsEnough) {

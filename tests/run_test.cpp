@@ -35,6 +35,19 @@ TEST_F(RunTest, MissingInputLeavesAnOlderResultUntouched) {
   EXPECT_EQ(folder.listing(), "KASOR_max.dat\n");
 }
 
+// Without a working folder there is nowhere to look: the run reports the
+// input missing and opens nothing at all (the folder's failure is the last).
+TEST_F(RunTest, AWorkingFolderThatIsGoneOpensNothing) {
+  const auto gone = folder.path() / "gone";
+  std::filesystem::create_directory(gone);
+  std::filesystem::current_path(gone);
+  std::filesystem::remove(gone);
+  EXPECT_EQ(run_capturing_stderr(), kExitNoInput);
+  EXPECT_EQ(err, "Fehler: KASOR.dat nicht gefunden!\n");
+  EXPECT_EQ(platform::error_number(), platform::kNoFolder);
+  std::filesystem::current_path(folder.path());
+}
+
 TEST_F(RunTest, InputThatIsAFolderGivesTheSameMessage) {
   std::filesystem::create_directory(folder.path() / "KASOR.dat");
   EXPECT_EQ(run_capturing_stderr(), kExitNoInput);

@@ -87,9 +87,8 @@ bool InputChannel::start(std::FILE* file, const char* memory, std::size_t size, 
   line_fresh_ = true;
   line_ = 1;
   failed_line_ = 0;
-  refill();
-  // A UTF-8 byte order mark is no part of the first line.
-  if (base == 0 && end_ >= 3 && std::memcmp(buffer_.get(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  // Nothing is read yet: a read that fails belongs to the reading, not to the opening.
+  first_read_ = base == 0;
   return true;
 }
 
@@ -163,52 +162,62 @@ bool InputChannel::file_size(std::uint64_t& size) const {
 
 bool InputChannel::refill() {
   if (exhausted_) return false;
-  char* data = buffer_.get();
-  const std::size_t kept = end_ - pos_;
+  char* const data = buffer_.get();
   if (pos_ > 0) {
-    std::memmove(data, data + pos_, kept);
+    std::memmove(data, data + pos_, end_ - pos_);
     base_ += pos_;
+    end_ -= pos_;
     pos_ = 0;
-    end_ = kept;
   }
-  const std::size_t room =
-      file_ ? static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize - end_, file_left_)) : kBufferSize - end_;
-  std::size_t got = 0;
-  if (room == 0 && file_ && file_left_ == 0) exhausted_ = true;
-  if (room > 0) {
-    if (file_) {
-      // A read fault injected by a test: the file cannot be read from that offset on.
-      std::size_t asked = room;
-      bool cut_by_fault = false;
-      if (g_faults.read_after >= 0) {
-        const std::uint64_t at = base_ + end_;
-        const auto limit = static_cast<std::uint64_t>(g_faults.read_after);
-        if (at + asked > limit) {
-          asked = at >= limit ? 0 : static_cast<std::size_t>(limit - at);
-          cut_by_fault = true;
-        }
-      }
-      got = asked > 0 ? std::fread(data + end_, 1, asked, file_) : 0;
-      file_left_ -= got;
-      cut_by_fault = cut_by_fault && got == asked;
-      if (got < room || file_left_ == 0) {
-        exhausted_ = true;
-        if (cut_by_fault || std::ferror(file_)) {
-          read_error_ = true;
-          fail(kReadFailed, system_reason(cut_by_fault ? EIO : errno));
-        }
-      }
-    } else {
-      got = std::min(room, memory_left_);
-      std::memcpy(data + end_, memory_, got);
-      memory_ += got;
-      memory_left_ -= got;
-      if (got < room) exhausted_ = true;
-    }
+  const std::size_t held = end_;
+  if (file_) {
+    read_file();
+  } else {
+    const std::size_t got = std::min(kBufferSize - end_, memory_left_);
+    std::memcpy(data + end_, memory_, got);
+    memory_ += got;
+    memory_left_ -= got;
     end_ += got;
+    exhausted_ = memory_left_ == 0;
   }
   data[end_] = '\0';
-  return got > 0;
+  // A UTF-8 byte order mark is no part of the first line.
+  if (first_read_ && end_ > 0) {
+    first_read_ = false;
+    if (end_ >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  }
+  return end_ > std::max(held, pos_);
+}
+
+void InputChannel::read_file() {
+  const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize - end_, file_left_));
+  if (room == 0) {
+    exhausted_ = file_left_ == 0;
+    return;
+  }
+  // A read fault injected by a test: the file cannot be read from that offset on.
+  std::size_t asked = room;
+  bool cut_by_fault = false;
+  if (g_faults.read_after >= 0) {
+    const std::uint64_t at = base_ + end_;
+    const auto limit = static_cast<std::uint64_t>(g_faults.read_after);
+    if (at + asked > limit) {
+      asked = at >= limit ? 0 : static_cast<std::size_t>(limit - at);
+      cut_by_fault = true;
+    }
+  }
+  const std::size_t got = asked > 0 ? std::fread(buffer_.get() + end_, 1, asked, file_) : 0;
+  file_left_ -= got;
+  end_ += got;
+  if (got == room && file_left_ > 0) return;
+  exhausted_ = true;
+  if (!(cut_by_fault && got == asked) && !std::ferror(file_)) return;
+  read_error_ = true;
+  fail(kReadFailed, system_reason(cut_by_fault ? EIO : errno));
+  // The line that the failed read cut off could end in a number cut short:
+  // only whole lines count as read.
+  const char* const data = buffer_.get();
+  while (end_ > pos_ && data[end_ - 1] != '\n' && data[end_ - 1] != '\r') --end_;
 }
 
 }  // namespace platform

@@ -101,6 +101,9 @@ class InputChannel {
   // Moves the unread bytes to the front of the buffer and reads more. False
   // when no new byte arrived (the end of the data, or a read error).
   bool refill();
+  // Reads more of the file after the bytes held. Marks the end of the data,
+  // and a failed read, where it meets them.
+  void read_file();
   ItemResult read_item_slowly(std::uint8_t type, float& target);
   ItemResult item_failed(ItemResult result);
   bool skip_separators();
@@ -117,6 +120,7 @@ class InputChannel {
   std::uint64_t base_ = 0;       // offset in the file of buffer_[0]
   std::uint64_t file_left_ = 0;  // bytes still to read from the file (a range may end early)
   bool exhausted_ = false;       // nothing beyond end_
+  bool first_read_ = false;      // the start of the file is still to be read
   bool read_error_ = false;
   bool line_fresh_ = true;       // only separators read since the last line end
   bool line_cut_ = false;

@@ -124,6 +124,24 @@ std::FILE* create_temporary(const fs::path& name, int& lock, std::string& reason
 }
 #endif
 
+// Makes what was written to `file` durable. A sync fault injected by a test
+// fails it as a disk would.
+bool sync_to_disk(std::FILE* file, [[maybe_unused]] void* handle, std::string& reason) {
+  if (g_faults.sync) {
+    reason = system_reason(EIO);
+    return false;
+  }
+#ifdef _WIN32
+  if (FlushFileBuffers(handle)) return true;
+  reason = windows_reason(GetLastError());
+  return false;
+#else
+  if (fsync(fileno(file)) == 0 || errno == EINVAL) return true;  // EINVAL: a file that cannot be synced
+  reason = system_reason(errno);
+  return false;
+#endif
+}
+
 }  // namespace
 
 bool OutputChannel::open_file(const fs::path& target) {
@@ -208,17 +226,16 @@ bool OutputChannel::flush() {
 bool OutputChannel::finish_file() {
   bool ok = flush();
   if (ok && std::fflush(file_) != 0) ok = note_failure(errno);
-  if (ok && g_faults.sync) ok = note_failure(EIO);
+  std::string reason;
 #ifdef _WIN32
-  if (ok && !FlushFileBuffers(handle_)) ok = note_failure(windows_reason(GetLastError()));
+  if (ok && !sync_to_disk(file_, handle_, reason)) ok = note_failure(reason);
   // Renamed while still open, so that no clean-up can take it in between.
   if (ok && g_faults.output_close) ok = note_failure(EIO);
-  std::string reason;
   if (ok && g_faults.rename) ok = note_failure(EACCES);
   if (ok && !rename_open_file(handle_, target_, reason)) ok = note_failure(reason);
   std::fclose(file_);
 #else
-  if (ok && fsync(fileno(file_)) != 0 && errno != EINVAL) ok = note_failure(errno);
+  if (ok && !sync_to_disk(file_, nullptr, reason)) ok = note_failure(reason);
   if ((std::fclose(file_) != 0 || g_faults.output_close) && ok) ok = note_failure(g_faults.output_close ? EIO : errno);
   // The lock is held until the file has its final name.
   if (ok && g_faults.rename) ok = note_failure(EACCES);
