@@ -100,5 +100,10 @@ run "$d"
 check "a working folder with umlauts and blanks" \
   test "$status" = 0 -a "$(od -An -c "$d/KASOR_max.dat")" = "$(printf "$expected" | od -An -c)"
 
+# Killed while writing (as TerminateProcess would), and two runs at once:
+# never a damaged result, and no temporary file outlives the next run.
+check "runs killed at many points of writing, and two runs at once" \
+  python3 tests/kill_harness.py build/kasor-gen wine "$exe"
+
 echo "windows: $passed passed, $failed failed"
 [ "$failed" = 0 ]

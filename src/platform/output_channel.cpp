@@ -126,7 +126,7 @@ std::FILE* create_temporary(const fs::path& name, int& lock, std::string& reason
 
 // Makes what was written to `file` durable. A sync fault injected by a test
 // fails it as a disk would.
-bool sync_to_disk(std::FILE* file, [[maybe_unused]] void* handle, std::string& reason) {
+bool sync_to_disk([[maybe_unused]] std::FILE* file, [[maybe_unused]] void* handle, std::string& reason) {
   if (g_faults.sync) {
     reason = system_reason(EIO);
     return false;
