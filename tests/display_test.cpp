@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 
+#include "sweep.h"
+
 namespace {
 
 std::string ours(float value) {
@@ -40,13 +42,13 @@ TEST(Display, KnownValues) {
 // patterns, and a dense walk through the range where the quick way applies.
 TEST(Display, SameAsTheStandardShortestForm) {
   std::mt19937 rng(8);
-  for (int i = 0; i < 2000000; ++i) {
+  for (int i = 0; i < sweep(2000000); ++i) {
     const float f = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
     ASSERT_EQ(ours(f), standard(f)) << std::bit_cast<std::uint32_t>(f);
   }
   const std::uint32_t first = std::bit_cast<std::uint32_t>(1e-7f);
   const std::uint32_t last = std::bit_cast<std::uint32_t>(2e9f);
-  for (std::uint32_t bits = first; bits < last; bits += 211) {
+  for (std::uint32_t bits = first; bits < last; bits += sweep_step(211)) {
     const float f = std::bit_cast<float>(bits);
     ASSERT_EQ(ours(f), standard(f)) << bits;
     ASSERT_EQ(ours(-f), standard(-f)) << bits;
@@ -56,7 +58,7 @@ TEST(Display, SameAsTheStandardShortestForm) {
 // Values as solvers write them, six and seven digits, read as singles.
 TEST(Display, SameForSolverValues) {
   std::mt19937_64 rng(9);
-  for (int i = 0; i < 1000000; ++i) {
+  for (int i = 0; i < sweep(1000000); ++i) {
     char text[32];
     const double v = std::ldexp(static_cast<double>(rng() >> 11), -53) * std::pow(10.0, static_cast<int>(rng() % 14) - 6);
     const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, 5 + static_cast<int>(rng() % 2)).ptr;

@@ -157,4 +157,16 @@ TEST_F(ParallelTest, WellFormedInputTakesTheParallelPathDamagedDoesNot) {
   EXPECT_FALSE(parallel_read_taken(4));
 }
 
+// Magnitudes beyond the single range are all infinite as singles; the merge
+// must still keep the larger vector, as one pass does, when the two are in
+// different segments.
+TEST_F(ParallelTest, OutOfRangeMagnitudesInTwoSegmentsKeepTheLarger) {
+  std::string input = "ND 2\nTS 0\n3e38 3e38\n1 1\n";
+  for (int step = 1; step < 200; ++step) input += "TS " + std::to_string(step) + "\n1 1\n1 1\n";
+  folder.write("KASOR.dat", input + "TS 200\n3.4e38 3.4e38\n-3e38 -3e38\n");
+  for (int segments = 2; segments <= 4; ++segments) EXPECT_TRUE(parallel_read_taken(segments)) << segments;
+  EXPECT_EQ(run_with(2, 1).result,
+            "VECTOR\r\nND  2\r\nST  0\r\nTS  0.0\r\n3.4e+38       3.4e+38\r\n-3e+38        -3e+38\r\n");
+}
+
 }  // namespace

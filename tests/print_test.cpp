@@ -10,6 +10,7 @@
 #include "input/read_data_set.h"
 #include "platform/channels.h"
 #include "platform/runtime.h"
+#include "sweep.h"
 #include "temp_folder.h"
 
 namespace {
@@ -100,7 +101,7 @@ TEST_F(PrintTest, WrongDescriptorsAreRefused) {
 TEST_F(PrintTest, NodeLinesReadBackBitForBit) {
   std::mt19937 rng(2024);
   std::vector<std::pair<float, float>> pairs;
-  while (pairs.size() < 50000) {
+  while (pairs.size() < static_cast<std::size_t>(sweep(50000))) {
     const float x = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
     const float y = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
     if (!std::isnan(x) && !std::isnan(y)) pairs.emplace_back(x, y);

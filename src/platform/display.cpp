@@ -47,6 +47,26 @@ constexpr std::array<std::uint32_t, 10000> kQuads = [] {
 constexpr double kDecades[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1,
                                1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9};
 
+// Rounds m * 10^q / 2^s (q >= 0) to a whole number n and tells whether n *
+// 10^-q reads back as m * 2^-s: within half a step of it (a quarter below a
+// power of two, whose step down is half as wide), exactly half only for an
+// even mantissa, and never on an exact tie of the rounding itself.
+struct Rounded {
+  std::uint64_t n;
+  bool reads_back;
+};
+inline Rounded round_scaled(std::uint32_t m, int s, int q) {
+  const std::uint64_t num = m * kPow10[q];
+  const std::uint64_t one = std::uint64_t{1} << s;
+  const std::uint64_t rest = num & (one - 1);
+  const std::uint64_t half = one >> 1;
+  const bool up = rest > half;
+  const std::uint64_t r = up ? one - rest : rest;
+  const std::uint64_t twice = (!up && m == 0x800000u) ? 4 * r : 2 * r;
+  const bool inside = twice < kPow10[q] || (twice == kPow10[q] && (m & 1) == 0);
+  return {(num >> s) + (up ? 1 : 0), inside && rest != half};
+}
+
 // value rounded to `digits` significant digits, if that reads back as value:
 // n with 10^(digits-1) <= n < 10^digits and value ~ n * 10^(exponent-digits+1).
 // False when it does not read back, or when that is too close to call here.
@@ -55,19 +75,9 @@ bool shortest_with(std::uint32_t m, int b, int digits, int& exponent, std::uint6
   if (q >= 0 && b < 0) {
     // value * 10^q = m * 10^q / 2^s exactly; below 1e9 and from 1e-6 on,
     // q <= 12 and the product fits in 64 bits.
-    const int s = -b;
-    const std::uint64_t num = m * kPow10[q];
-    const std::uint64_t rest = num & ((std::uint64_t{1} << s) - 1);
-    const std::uint64_t half = std::uint64_t{1} << (s - 1);
-    if (rest == half) return false;
-    const bool up = rest > half;
-    n = (num >> s) + (up ? 1 : 0);
-    // It reads back when its distance from value, r / 2^s in these units, is
-    // within half a step, 10^q / 2^(s+1); exactly half only for an even
-    // mantissa. Below a power of two the step down is half as wide.
-    const std::uint64_t r = up ? (std::uint64_t{1} << s) - rest : rest;
-    const std::uint64_t twice = (!up && m == 0x800000u) ? 4 * r : 2 * r;
-    if (twice > kPow10[q] || (twice == kPow10[q] && (m & 1))) return false;
+    const Rounded rounded = round_scaled(m, -b, q);
+    if (!rounded.reads_back) return false;
+    n = rounded.n;
   } else {
     // Large values (rare): the quotient, then a check in double.
     std::uint64_t num = m;
@@ -148,26 +158,6 @@ char* format(char* out, std::uint64_t n, int exponent, std::uint64_t exact_whole
   return out;
 }
 
-
-// Rounds m * 10^q / 2^s (q >= 0) to a whole number n and tells whether n *
-// 10^-q reads back as m * 2^-s: within half a step of it (a quarter below a
-// power of two, whose step down is half as wide), exactly half only for an
-// even mantissa, and never on an exact tie of the rounding itself.
-struct Rounded {
-  std::uint64_t n;
-  bool reads_back;
-};
-inline Rounded round_scaled(std::uint32_t m, int s, int q) {
-  const std::uint64_t num = m * kPow10[q];
-  const std::uint64_t one = std::uint64_t{1} << s;
-  const std::uint64_t rest = num & (one - 1);
-  const std::uint64_t half = one >> 1;
-  const bool up = rest > half;
-  const std::uint64_t r = up ? one - rest : rest;
-  const std::uint64_t twice = (!up && m == 0x800000u) ? 4 * r : 2 * r;
-  const bool inside = twice < kPow10[q] || (twice == kPow10[q] && (m & 1) == 0);
-  return {(num >> s) + (up ? 1 : 0), inside && rest != half};
-}
 
 // The common case, values from 1e-6 to below 2^23 read from six or seven
 // digits, with as few branches as the data can mispredict: both roundings
