@@ -25,10 +25,11 @@ struct Ran {
 
 class EndToEnd : public ::testing::Test {
  protected:
-  // Runs kasor-max in the test's folder; `shell_prefix` goes before it (a ulimit, say).
-  Ran run(const std::string& shell_prefix = "") {
+  // Runs kasor-max in the test's folder; `shell_prefix` goes before it (a
+  // ulimit, say), `arguments` after it.
+  Ran run(const std::string& shell_prefix = "", const std::string& arguments = "") {
     const std::filesystem::path err = folder.path().string() + ".err";
-    const std::string command = shell_prefix + "\"" KASOR_MAX_PATH "\" 2> \"" + err.string() + "\"";
+    const std::string command = shell_prefix + "\"" KASOR_MAX_PATH "\" " + arguments + " 2> \"" + err.string() + "\"";
     const int raw = std::system(command.c_str());
     std::ifstream in(err, std::ios::binary);
     Ran ran{-1, std::string(std::istreambuf_iterator<char>(in), {})};
@@ -125,6 +126,25 @@ TEST_F(EndToEnd, AResultThatCannotBeWrittenLeavesNothingBehind) {
   EXPECT_NE(ran.err.find("Fehler: KASOR_max.dat konnte nicht geschrieben werden"), std::string::npos) << ran.err;
   EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
   EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "KASOR_max.dat"));
+}
+
+// Asked for help or the version, the program says it on standard output and
+// touches no file; any other argument is ignored and the run goes on.
+TEST_F(EndToEnd, HelpAndVersionTouchNoFile) {
+  folder.write("KASOR.dat", kTenLines);
+  const std::filesystem::path out = folder.path().string() + ".out";
+  for (const char* argument : {"--version", "--help", "-h"}) {
+    const Ran ran = run("", std::string(argument) + " > \"" + out.string() + "\"");
+    std::ifstream in(out, std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(ran.status, 0) << argument;
+    EXPECT_EQ(ran.err, "") << argument;
+    EXPECT_EQ(text.rfind("kasor-max " KASOR_VERSION, 0), 0u) << argument << ": " << text;
+    EXPECT_EQ(folder.listing(), "KASOR.dat\n") << argument;
+  }
+  std::filesystem::remove(out);
+  EXPECT_EQ(run("", "--bogus KASOR.dat").status, 0);
+  EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
 }
 
 TEST_F(EndToEnd, MissingInputCreatesNothing) {

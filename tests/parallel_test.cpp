@@ -59,7 +59,8 @@ class ParallelTest : public ::testing::Test {
     };
     platform::InputChannel in, again;
     open_after_count_line(in);
-    const bool taken = read_blocks_in_parallel(in, table, count, ReadOptions{segments, 0});
+    std::uint64_t blocks = 0;
+    const bool taken = read_blocks_in_parallel(in, table, count, ReadOptions{segments, 0}, blocks);
     open_after_count_line(again);
     read_blocks(again, reference, count, false);
     for (std::int32_t node = 1; node <= count && taken; ++node) {

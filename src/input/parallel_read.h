@@ -13,7 +13,8 @@
 // of its own, and merges the tables in input order. Returns true when that
 // proved to give exactly what reading in one pass gives: every segment read
 // without damage up to exactly where the next begins, and no end marker before
-// the last. Otherwise, or when the input is small or one segment is asked
-// for, returns false, with `table` as it was.
+// the last; `blocks` is then the number of block headers read. Otherwise, or
+// when the input is small or one segment is asked for, returns false, with
+// `table` as it was.
 bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
-                             const ReadOptions& options);
+                             const ReadOptions& options, std::uint64_t& blocks);

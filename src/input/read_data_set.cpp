@@ -1,16 +1,18 @@
 #include "input/read_data_set.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <string>
 
 #include "input/parallel_read.h"
+#include "platform/console.h"
 #include "platform/item_input.h"
 #include "platform/text.h"
 
 namespace {
 
 constexpr std::uint64_t kMostWarnings = 10;
+// The progress line hears of every this many bytes read, and of every this many pairs.
+constexpr std::uint64_t kProgressBytes = std::uint64_t{1} << 20;
+constexpr std::int32_t kProgressPairs = 0xFFFF;
 
 bool starts_with(std::string_view line, std::size_t count, const char* prefix) {
   return platform::__vbaVarTstEq(platform::left_part(line, count), prefix);
@@ -31,14 +33,27 @@ struct BlockLoop {
   PeakTable& table;
   std::int32_t node_count;
   bool report;
+  Progress* progress;
   std::string line;
   std::uint64_t damaged = 0;
+  std::uint64_t blocks = 0;
+  std::uint64_t counted = 0;  // the offset up to which bytes were counted for the progress line
 };
+
+// Counts the bytes read since the last count, once there are enough of them.
+void count_progress(BlockLoop& loop, std::uint64_t at_least = kProgressBytes) {
+  if (!loop.progress) return;
+  const std::uint64_t at = loop.in.offset();
+  if (at - loop.counted < at_least) return;
+  note_read(*loop.progress, at - loop.counted);
+  loop.counted = at;
+}
 
 // Damage is reported line by line up to a limit; the total comes at the end.
 void warn(BlockLoop& loop, std::uint64_t line, const std::string& what) {
   if (++loop.damaged > kMostWarnings || !loop.report) return;
-  std::fprintf(stderr, "Warnung: KASOR.dat, Zeile %" PRIu64 ": %s\n", line, what.c_str());
+  if (loop.progress) clear_progress(*loop.progress);
+  platform::report("Warnung: KASOR.dat, Zeile " + std::to_string(line) + ": " + what + "\n");
 }
 
 std::string nodes_read(std::int32_t read, std::int32_t count) {
@@ -68,6 +83,7 @@ At read_block(BlockLoop& loop) {
     switch (pair.status) {
       case PairStatus::kRead:
         offer(loop.table, node, x, y);
+        if ((node & kProgressPairs) == 0) count_progress(loop);
         break;
       case PairStatus::kUnreadable:
         warn(loop, pair.line, "Wert nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
@@ -95,16 +111,21 @@ At read_block(BlockLoop& loop) {
 
 bool is_block_header(std::string_view line) { return starts_with(line, 2, "TS"); }
 
-BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report) {
-  BlockLoop loop{in, table, node_count, report, {}, 0};
+BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report,
+                       Progress* progress) {
+  BlockLoop loop{in, table, node_count, report, progress, {}};
   loop.line.reserve(platform::kLineKeep);
+  loop.counted = in.offset();
   At at = find_next_header(loop);
   while (at == At::kBlockHeader) {
+    ++loop.blocks;
     at = read_block(loop);
     if (at == At::kBlockEnd) at = find_next_header(loop);
+    count_progress(loop);
   }
+  count_progress(loop, 0);
   if (in.read_failed() && loop.damaged == 0) warn(loop, in.line_number(), "Lesefehler, die Daten enden hier");
-  return {loop.damaged, at == At::kEndMarker};
+  return {loop.damaged, loop.blocks, at == At::kEndMarker};
 }
 
 ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int32_t& node_count,
@@ -121,13 +142,18 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
   // A count text cut short by the line limit is no whole number either.
   if (!in.line_was_cut()) platform::__vbaI4ErrVar(platform::middle_part(line, 3, line.size() - 2), node_count);
 
-  if (node_count <= kNodeCapacity && !read_blocks_in_parallel(in, table, node_count, options)) {
-    result.damaged_places = read_blocks(in, table, node_count, true).damaged_places;
+  if (node_count > kNodeCapacity) return result;
+  if (options.progress) note_read(*options.progress, in.offset());  // the lines up to the count line
+  if (!read_blocks_in_parallel(in, table, node_count, options, result.blocks)) {
+    if (options.progress) options.progress->done = in.offset();  // what the segments read is read again
+    const BlocksRead read = read_blocks(in, table, node_count, true, options.progress);
+    result.damaged_places = read.damaged_places;
+    result.blocks = read.blocks;
   }
   if (result.damaged_places > 0) {
-    std::fprintf(stderr, "Warnung: KASOR.dat ist beschädigt, %" PRIu64
-                 " Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n",
-                 result.damaged_places);
+    if (options.progress) clear_progress(*options.progress);
+    platform::report("Warnung: KASOR.dat ist beschädigt, " + std::to_string(result.damaged_places) +
+                     " Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n");
   }
   return result;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "input/progress.h"
 #include "peak/peak_table.h"
 #include "platform/input_channel.h"
 
@@ -13,11 +14,14 @@ struct ReadOptions {
   int segments = 1;
   // The least input after the count line worth cutting into segments.
   std::uint64_t parallel_from_bytes = std::uint64_t{8} << 20;
+  // Where to count the bytes read, for the progress line; none without one.
+  Progress* progress = nullptr;
 };
 
 struct ReadResult {
   bool count_line_found = false;
   std::uint64_t damaged_places = 0;  // pairs or blocks lost to damage, each warned about
+  std::uint64_t blocks = 0;          // block headers read
 };
 
 // Reads the data set from `in`, whose next line is its first. Sets
@@ -32,10 +36,13 @@ bool is_block_header(std::string_view line);
 
 struct BlocksRead {
   std::uint64_t damaged_places = 0;
+  std::uint64_t blocks = 0;
   bool end_marker = false;  // reading ended at an end marker
 };
 
 // The block loop, from where `in` stands (just after the count line, or at
 // the start of a line) to an end marker or the end of the data. Damage is
 // warned about on standard error when `report` is set, and counted always.
-BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report);
+// The bytes read are counted into `progress`, if there is one.
+BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report,
+                       Progress* progress = nullptr);

@@ -1,7 +1,8 @@
 #include "platform/message_box.h"
 
-#include <cstdio>
 #include <string>
+
+#include "platform/console.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -24,8 +25,7 @@ void message_box(std::string_view prompt, int style, std::string_view title) {
 }
 #else
 void message_box(std::string_view prompt, int /*style*/, std::string_view title) {
-  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
-               static_cast<int>(prompt.size()), prompt.data());
+  report(std::string(title) + ": " + std::string(prompt) + "\n");
 }
 #endif
 

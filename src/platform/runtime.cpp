@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/channels.h"
+#include "platform/console.h"
 #include "platform/faults.h"
 
 namespace platform {
@@ -25,8 +26,8 @@ bool fail(Error error, std::string reason) {
   g_error = error;
   g_reason = std::move(reason);
   if (!g_continue_on_failure) {
-    std::fprintf(stderr, "Fehler: Laufzeitfehler %d (%s), Programm beendet.\n",
-                 static_cast<int>(error), g_reason.c_str());
+    report("Fehler: Laufzeitfehler " + std::to_string(static_cast<int>(error)) + " (" + g_reason +
+           "), Programm beendet.\n");
     std::exit(kExitStartFailed);
   }
   return false;

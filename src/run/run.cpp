@@ -1,10 +1,12 @@
 #include "run/run.h"
 
-#include <cstdio>
+#include <chrono>
 #include <filesystem>
+#include <string>
 
 #include "peak/peak_table.h"
 #include "platform/channels.h"
+#include "platform/console.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/runtime.h"
@@ -21,22 +23,37 @@ std::filesystem::path in_folder(const std::filesystem::path::string_type& prefix
 // holds more nodes than the table, writes nothing: an older result is worth
 // more than an empty or short one.
 int read_and_write(PeakTable& table, const std::filesystem::path::string_type& prefix, const RunOptions& options) {
+  platform::InputChannel& in = *platform::input_channel(kInputChannel);
+  // On a terminal, a person watches: a progress line while reading, and a
+  // closing line once the result is written.
+  const bool on_terminal = platform::is_terminal(stderr);
+  Progress progress;
+  ReadOptions read_options = options.read;
+  if (on_terminal) {
+    in.file_size(progress.total);
+    read_options.progress = &progress;
+  }
   std::int32_t node_count = 0;
-  const ReadResult read = read_data_set(*platform::input_channel(kInputChannel), table, node_count, options.read);
+  const ReadResult read = read_data_set(in, table, node_count, read_options);
   platform::__vbaFileClose(kInputChannel);
+  clear_progress(progress);
   if (!read.count_line_found) {
-    std::fprintf(stderr, "Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl (ND); nichts geschrieben.\n");
+    platform::report("Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl (ND); nichts geschrieben.\n");
     return kExitNotADataSet;
   }
   if (node_count > kNodeCapacity) {
-    std::fprintf(stderr, "Fehler: KASOR.dat nennt %d Knoten, mehr als die %d, die das Programm fasst; nichts geschrieben.\n",
-                 static_cast<int>(node_count), static_cast<int>(kNodeCapacity));
+    platform::report("Fehler: KASOR.dat nennt " + std::to_string(node_count) + " Knoten, mehr als die " +
+                     std::to_string(kNodeCapacity) + ", die das Programm fasst; nichts geschrieben.\n");
     return kExitNotADataSet;
   }
   if (!write_peak_data_set(prefix, node_count, table, options.write)) {
-    std::fprintf(stderr, "Fehler: KASOR_max.dat konnte nicht geschrieben werden (%s); "
-                 "eine vorhandene Datei bleibt unverändert.\n", platform::error_reason().c_str());
+    platform::report("Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + platform::error_reason() +
+                     "); eine vorhandene Datei bleibt unverändert.\n");
     return kExitNotWritten;
+  }
+  if (on_terminal) {
+    const double seconds = std::chrono::duration<double>(Progress::Clock::now() - progress.start).count();
+    platform::report(summary_line(node_count, read.blocks, progress.done, seconds));
   }
   return read.damaged_places > 0 ? kExitDamagedInput : kExitOk;
 }

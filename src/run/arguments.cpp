@@ -1,0 +1,36 @@
+#include "run/arguments.h"
+
+Asked what_is_asked(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--version") return Asked::kVersion;
+#ifdef _WIN32
+    if (argument == "/?") return Asked::kHelp;
+#endif
+    if (argument == "--help" || argument == "-h") return Asked::kHelp;
+  }
+  return Asked::kRun;
+}
+
+std::string help_text(std::string_view version) {
+  return "kasor-max " + std::string(version) +
+         ": der Vektor mit dem größten Betrag je Knoten\n"
+         "\n"
+         "Aufruf: kasor-max [--help | --version]\n"
+         "\n"
+         "Liest KASOR.dat aus dem Arbeitsordner (dem Ordner, in dem das Programm\n"
+         "gestartet wird) und schreibt KASOR_max.dat in denselben Ordner: für jeden\n"
+         "Knoten den Vektor mit dem größten Betrag über alle Zeitschritte. Argumente\n"
+         "sind nicht nötig; andere als die folgenden werden ignoriert.\n"
+         "\n"
+         "  -h, --help   diese Hilfe zeigen (unter Windows auch /?)\n"
+         "  --version    die Version zeigen\n"
+         "\n"
+         "Exit-Status:\n"
+         "  0  Ergebnis geschrieben, KASOR.dat fehlerfrei gelesen\n"
+         "  1  KASOR.dat nicht gefunden oder nicht zu öffnen; nichts geschrieben\n"
+         "  2  KASOR_max.dat nicht geschrieben; eine vorhandene Datei bleibt, wie sie war\n"
+         "  3  KASOR.dat ohne Zeile ND oder mit mehr als 2200000 Knoten; nichts geschrieben\n"
+         "  4  Ergebnis geschrieben, aber KASOR.dat beschädigt; Warnungen nennen die Stellen\n"
+         "  5  nicht gestartet: zu wenig Speicher für die Knotentabelle\n";
+}
