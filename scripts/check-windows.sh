@@ -100,6 +100,32 @@ run "$d"
 check "a working folder with umlauts and blanks" \
   test "$status" = 0 -a "$(od -An -c "$d/KASOR_max.dat")" = "$(printf "$expected" | od -An -c)"
 
+# Deep working folders. Wine starts no program in a folder of 260 characters
+# or more (it falls back to C:\windows), so 250 is as deep as it can show.
+d="$work/Tief"
+while [ "$(winepath -w "$d" | tr -d '\n' | wc -c)" -lt 244 ]; do d="$d/Abschnitt"; done
+mkdir -p "$d"
+printf "$ten_lines" > "$d/KASOR.dat"
+run "$d"
+check "a working folder of $(winepath -w "$d" | tr -d '\n' | wc -c) characters" \
+  test "$status" = 0 -a "$(od -An -c "$d/KASOR_max.dat")" = "$(printf "$expected" | od -An -c)"
+
+# Started from a console (cmd.exe in a terminal): --version, --help and the
+# warnings appear there; redirected, they go where they are sent.
+winexe=$(winepath -w "$exe")
+in_console() {  # in_console FOLDER COMMAND: what a terminal shows of cmd /c COMMAND run in FOLDER
+  (cd "$1" && timeout 120 script -qc "wine cmd /c \"$2\"" /dev/null) | tr -d '\r'
+}
+shows() { in_console "$1" "$2" | grep -qF "$3"; }  # shows FOLDER COMMAND TEXT
+d=$(fresh console)
+printf 'ND 3\nTS 0\n1 1\n2 oops\n3 3\nTS 1\n4 4\n' > "$d/KASOR.dat"
+check "--version on the console" shows "$d" "$winexe --version" "kasor-max 1."
+check "--help on the console" shows "$d" "$winexe --help" "Exit-Status:"
+check "warnings on the console" shows "$d" "$winexe" "Warnung: KASOR.dat, Zeile 4: Wert nicht lesbar, Knoten 2 übersprungen"
+redirected() {
+  [ -z "$(in_console "$d" "$winexe 2> err.txt")" ] && grep -qF "Warnung: KASOR.dat ist beschädigt" "$d/err.txt"
+}
+check "warnings redirected from the console to a file" redirected
 # Killed while writing (as TerminateProcess would), and two runs at once:
 # never a damaged result, and no temporary file outlives the next run.
 check "runs killed at many points of writing, and two runs at once" \

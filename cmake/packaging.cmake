@@ -1,0 +1,79 @@
+# What `cmake --install` puts where, and the release packages CPack makes of it:
+#   Linux:   kasor-max-<version>-linux-<processor>.tar.gz and kasor-max_<version>_<arch>.deb
+#   Windows: kasor-max-<version>-win64.zip
+# Only the program and its two text files are installed: not the generator,
+# the benchmarks or the tests.
+
+set(KASOR_PACKAGE_CONTACT "the kasor-max authors <kasor-max@example.org>" CACHE STRING
+    "Maintainer of the packages, as Debian's control file names it")
+set(CPACK_PACKAGE_CONTACT "${KASOR_PACKAGE_CONTACT}")
+
+if(WIN32)
+  # One folder to unpack anywhere: the program and its texts side by side, the
+  # texts as Windows editors open them (.txt, CR LF line ends).
+  install(TARGETS kasor-max RUNTIME DESTINATION . COMPONENT program)
+  foreach(text README.md LICENSE)
+    file(READ ${CMAKE_SOURCE_DIR}/${text} content)
+    string(REPLACE "\r\n" "\n" content "${content}")
+    string(REPLACE "\n" "\r\n" content "${content}")
+    get_filename_component(stem ${text} NAME_WE)
+    file(WRITE ${CMAKE_BINARY_DIR}/${stem}.txt "${content}")
+    install(FILES ${CMAKE_BINARY_DIR}/${stem}.txt DESTINATION . COMPONENT program)
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS README.md LICENSE)
+else()
+  include(GNUInstallDirs)
+  install(TARGETS kasor-max RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT program)
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
+  # Debian keeps a package's license as "copyright", beside a compressed changelog.
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPONENT debian EXCLUDE_FROM_ALL)
+  string(TIMESTAMP KASOR_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)  # SOURCE_DATE_EPOCH when set
+  configure_file(cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
+  find_program(GZIP gzip)
+  if(GZIP)
+    execute_process(COMMAND ${GZIP} -9nkf ${CMAKE_BINARY_DIR}/debian/changelog COMMAND_ERROR_IS_FATAL ANY)
+    install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR}
+            COMPONENT debian EXCLUDE_FROM_ALL)
+  endif()
+endif()
+
+set(CPACK_PACKAGE_NAME kasor-max)
+set(CPACK_PACKAGE_VENDOR "the kasor-max authors")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "peak vector per mesh node over all time steps of KASOR.dat")
+set(CPACK_PACKAGE_DESCRIPTION "kasor-max reads KASOR.dat, a series of 2-D vector results per mesh node
+as a simulation writes them, and writes KASOR_max.dat: for every node, the
+vector of largest magnitude over all time steps, exact to the last bit.")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+set(CPACK_RESOURCE_FILE_README ${CMAKE_SOURCE_DIR}/README.md)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_VERBATIM_VARIABLES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/debian/per-generator.cmake)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME kasor-max-${PROJECT_VERSION}-win64)
+else()
+  set(CPACK_GENERATOR TGZ DEB)
+  set(CPACK_PACKAGE_FILE_NAME kasor-max-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION science)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The dependencies the binary really has, found by dpkg-shlibdeps.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)
+
+# The release build makes the Windows package too, cross-built with MinGW-w64,
+# beside the Linux ones in build-release/packages.
+if(KASOR_RELEASE AND NOT WIN32)
+  include(ExternalProject)
+  ExternalProject_Add(windows-release
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/windows
+    CMAKE_GENERATOR ${CMAKE_GENERATOR}
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+               -DCMAKE_BUILD_TYPE=Release -DKASOR_TESTS=OFF -DKASOR_WERROR=ON -DKASOR_RELEASE=OFF
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target kasor-max
+    INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config <BINARY_DIR>/CPackConfig.cmake -B ${CMAKE_BINARY_DIR}/packages
+    BUILD_ALWAYS TRUE)
+endif()
