@@ -175,7 +175,7 @@ void ReadBlocksInSegments(benchmark::State& state) {
     in.open_file(path);
     while (in.read_line(line) && line.rfind("ND", 0) != 0) {}
     std::uint64_t blocks = 0;
-    if (!read_blocks_in_parallel(in, table, kNodes, options, blocks)) read_blocks(in, table, kNodes, false);
+    if (!read_blocks_in_parallel(in, table, kNodes, options, blocks)) read_blocks(in, table, kNodes, false, options);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   release_peak_table(table);

@@ -62,7 +62,7 @@ class ParallelTest : public ::testing::Test {
     std::uint64_t blocks = 0;
     const bool taken = read_blocks_in_parallel(in, table, count, ReadOptions{segments, 0}, blocks);
     open_after_count_line(again);
-    read_blocks(again, reference, count, false);
+    read_blocks(again, reference, count, false, ReadOptions{});
     for (std::int32_t node = 1; node <= count && taken; ++node) {
       EXPECT_EQ(std::memcmp(&table.x[node], &reference.x[node], 4), 0) << node;
       EXPECT_EQ(std::memcmp(&table.y[node], &reference.y[node], 4), 0) << node;

@@ -56,7 +56,8 @@ struct Segment {
   bool read_failed = false;
 };
 
-void read_segment(const std::filesystem::path& name, Segment& segment, std::int32_t node_count, Progress* progress) {
+void read_segment(const std::filesystem::path& name, Segment& segment, std::int32_t node_count,
+                  const ReadOptions& options) {
   // Writing the zeros first gives each page of the table its own memory at
   // once. Otherwise its first read maps the shared zero page, and the write
   // after it must replace that page and interrupt every other core to do so.
@@ -64,7 +65,7 @@ void read_segment(const std::filesystem::path& name, Segment& segment, std::int3
   platform::InputChannel in;
   segment.opened = in.open_range(name, segment.begin, segment.end);
   if (!segment.opened) return;
-  segment.read = read_blocks(in, segment.table, node_count, false, progress);
+  segment.read = read_blocks(in, segment.table, node_count, false, options);
   segment.read_failed = in.read_failed();
 }
 
@@ -72,7 +73,7 @@ void read_segment(const std::filesystem::path& name, Segment& segment, std::int3
 // each other into a table of its own on a thread of its own. Returns them, or
 // nothing when a table could not be had.
 std::vector<Segment> read_segments(const std::filesystem::path& name, const std::vector<std::uint64_t>& cuts,
-                                   PeakTable& table, std::int32_t node_count, Progress* progress) {
+                                   PeakTable& table, std::int32_t node_count, const ReadOptions& options) {
   std::vector<Segment> segments(cuts.size() - 1);
   bool tables_ready = true;
   for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -91,12 +92,12 @@ std::vector<Segment> read_segments(const std::filesystem::path& name, const std:
   std::vector<std::thread> threads;
   for (std::size_t i = 1; i < segments.size(); ++i) {
     try {
-      threads.emplace_back(read_segment, std::cref(name), std::ref(segments[i]), node_count, progress);
+      threads.emplace_back(read_segment, std::cref(name), std::ref(segments[i]), node_count, std::cref(options));
     } catch (const std::system_error&) {  // no thread to be had: read it here
-      read_segment(name, segments[i], node_count, progress);
+      read_segment(name, segments[i], node_count, options);
     }
   }
-  read_segment(name, segments[0], node_count, progress);
+  read_segment(name, segments[0], node_count, options);
   for (std::thread& t : threads) t.join();
   return segments;
 }
@@ -133,7 +134,7 @@ bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::
 
   const std::vector<std::uint64_t> cuts = choose_cuts(in.name(), start, size, segments_wanted);
   if (cuts.size() < 3) return false;
-  std::vector<Segment> segments = read_segments(in.name(), cuts, table, node_count, options.progress);
+  std::vector<Segment> segments = read_segments(in.name(), cuts, table, node_count, options);
   if (segments.empty()) return false;
   const bool exact = same_as_one_pass(segments);
   if (exact) {

@@ -1,5 +1,6 @@
 #include "input/read_data_set.h"
 
+#include <algorithm>
 #include <string>
 
 #include "input/parallel_read.h"
@@ -10,9 +11,10 @@
 namespace {
 
 constexpr std::uint64_t kMostWarnings = 10;
-// The progress line hears of every this many bytes read, and of every this many pairs.
+// The progress line hears of every this many bytes read.
 constexpr std::uint64_t kProgressBytes = std::uint64_t{1} << 20;
-constexpr std::int32_t kProgressPairs = 0xFFFF;
+// Pairs read and offered in one go.
+constexpr std::int64_t kRun = 256;
 
 bool starts_with(std::string_view line, std::size_t count, const char* prefix) {
   return platform::__vbaVarTstEq(platform::left_part(line, count), prefix);
@@ -34,7 +36,10 @@ struct BlockLoop {
   std::int32_t node_count;
   bool report;
   Progress* progress;
+  platform::Simd simd;
   std::string line;
+  float xs[kRun];
+  float ys[kRun];
   std::uint64_t damaged = 0;
   std::uint64_t blocks = 0;
   std::uint64_t counted = 0;  // the offset up to which bytes were counted for the progress line
@@ -79,11 +84,21 @@ At read_block(BlockLoop& loop) {
   using platform::PairStatus;
   float x = 0, y = 0;
   for (std::int32_t node = 1; node <= loop.node_count; ++node) {
+    // Pairs laid out the common way are read and offered a run at a time;
+    // the pair after a run is read on its own, damage and all.
+    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(kRun, std::int64_t{loop.node_count} - node + 1));
+    const std::size_t run = loop.in.read_plain_pairs(loop.xs, loop.ys, wanted, loop.simd);
+    offer_run(loop.table, node, loop.xs, loop.ys, run);
+    node += static_cast<std::int32_t>(run);
+    count_progress(loop);
+    if (run == wanted) {
+      --node;  // the loop goes on after the run
+      continue;
+    }
     const platform::PairRead pair = loop.in.read_pair(x, y);
     switch (pair.status) {
       case PairStatus::kRead:
         offer(loop.table, node, x, y);
-        if ((node & kProgressPairs) == 0) count_progress(loop);
         break;
       case PairStatus::kUnreadable:
         warn(loop, pair.line, "Wert nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
@@ -112,8 +127,8 @@ At read_block(BlockLoop& loop) {
 bool is_block_header(std::string_view line) { return starts_with(line, 2, "TS"); }
 
 BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report,
-                       Progress* progress) {
-  BlockLoop loop{in, table, node_count, report, progress, {}};
+                       const ReadOptions& options) {
+  BlockLoop loop{in, table, node_count, report, options.progress, options.simd, {}, {}, {}};
   loop.line.reserve(platform::kLineKeep);
   loop.counted = in.offset();
   At at = find_next_header(loop);
@@ -146,7 +161,7 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
   if (options.progress) note_read(*options.progress, in.offset());  // the lines up to the count line
   if (!read_blocks_in_parallel(in, table, node_count, options, result.blocks)) {
     if (options.progress) options.progress->done = in.offset();  // what the segments read is read again
-    const BlocksRead read = read_blocks(in, table, node_count, true, options.progress);
+    const BlocksRead read = read_blocks(in, table, node_count, true, options);
     result.damaged_places = read.damaged_places;
     result.blocks = read.blocks;
   }

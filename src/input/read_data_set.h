@@ -16,6 +16,8 @@ struct ReadOptions {
   std::uint64_t parallel_from_bytes = std::uint64_t{8} << 20;
   // Where to count the bytes read, for the progress line; none without one.
   Progress* progress = nullptr;
+  // The way runs of pairs are read (platform/plain_pairs.h).
+  platform::Simd simd = platform::Simd::kScalar;
 };
 
 struct ReadResult {
@@ -43,6 +45,6 @@ struct BlocksRead {
 // The block loop, from where `in` stands (just after the count line, or at
 // the start of a line) to an end marker or the end of the data. Damage is
 // warned about on standard error when `report` is set, and counted always.
-// The bytes read are counted into `progress`, if there is one.
+// The bytes read are counted into the options' progress, if there is one.
 BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report,
-                       Progress* progress = nullptr);
+                       const ReadOptions& options);

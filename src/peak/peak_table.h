@@ -75,6 +75,11 @@ inline void offer(PeakTable& table, std::int32_t node, float x, float y) {
   if (peak == std::numeric_limits<float>::infinity()) offer_beyond_single_range(table, node, x, y);
 }
 
+// Offers (xs[i], ys[i]) to node first + i, for i from 0 to count - 1, in that order.
+inline void offer_run(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) offer(table, first + static_cast<std::int32_t>(i), xs[i], ys[i]);
+}
+
 // Takes the node's peak from `later`, a table filled from input that follows
 // all input offered to `table`, when offering its pairs here in order would
 // have: the same as offering that peak, without working out its magnitude again.

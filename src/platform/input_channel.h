@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/plain_pairs.h"
+
 namespace platform {
 
 inline constexpr std::size_t kBufferSize = std::size_t{1} << 20;
@@ -82,6 +84,11 @@ class InputChannel {
   // Two single-precision items and what follows them, as one call of the item
   // reader reads them. Defined in item_input.h.
   inline PairRead read_pair(float& x, float& y);
+  // Reads up to `count` pairs into `xs` and `ys` as read_pair would, a run
+  // at a time in the way `simd` names (platform/plain_pairs.h). Stops before
+  // the first pair that is no two plain numbers, and near the end of the
+  // buffer. Returns the number of pairs read.
+  std::size_t read_plain_pairs(float* xs, float* ys, std::size_t count, Simd simd);
 
   // True when no byte is left.
   bool at_end() { return pos_ == end_ && !refill(); }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/plain_pairs.h"
+
 #include "platform/runtime.h"
 
 namespace platform {
@@ -95,6 +97,22 @@ ItemResult InputChannel::read_item_slowly(std::uint8_t type, float& target) {
     pos_ = static_cast<std::size_t>(item_end - buffer_.get());
   }
   return item_failed(ItemResult::kUnreadable);
+}
+
+std::size_t InputChannel::read_plain_pairs(float* xs, float* ys, std::size_t count, Simd simd) {
+  const char* const data = buffer_.get();
+  // Everything a run may touch lies before this, so that no number or line
+  // end is cut by the end of the buffer, and every look-ahead stays inside it.
+  const char* const stop = data + end_ - std::min<std::size_t>(end_, kNearEnd);
+  const char* const start = data + pos_;
+  const PlainRun run = simd == Simd::kAvx2 ? plain_pairs_avx2(start, stop, xs, ys, count)
+                                           : plain_pairs_scalar(start, stop, xs, ys, count);
+  if (run.pairs > 0) {
+    pos_ = static_cast<std::size_t>(run.end - data);
+    line_ += run.lines;
+    line_fresh_ = run.line_end_last;
+  }
+  return run.pairs;
 }
 
 PairRead InputChannel::pair_stopped(ItemResult result) const {

@@ -21,6 +21,50 @@ enum class Scan {
   kNeedMore,     // the item runs into `limit` and the file may go on: read more and scan again
 };
 
+// `significand` (below 10^15) times 10 to the `exponent`, rounded once to
+// single precision: a significand of at most 15 digits and a power of ten up
+// to 22 are exact in double, so one division or multiplication gives the
+// correctly rounded double. Rounding that to single is then correct too,
+// unless the double lies exactly halfway between two singles (it may have been
+// rounded onto that point). Returns false for such rare values, for powers
+// beyond 22 and for results outside the normal single range; the general
+// conversion takes those.
+//
+// A division is slow, so a negative power is first tried as a multiplication
+// by the double nearest to 10^-k. That product is within two units of the
+// double's last place of the exact value; unless it lies within three such
+// units of a point halfway between two singles, the exact value rounds to the
+// same single. Only that rare case is divided.
+inline bool exact_single(std::uint64_t significand, int exponent, float& value) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static constexpr double kInversePowers[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                              1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                              1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+  constexpr std::uint64_t kHalfSingleUlp = std::uint64_t{1} << 28;  // in the double's bits below a single's
+  constexpr std::uint64_t kBelowSingle = 2 * kHalfSingleUlp - 1;
+  if (exponent < -22 || exponent > 22) return false;
+  const double w = static_cast<double>(static_cast<std::int64_t>(significand));  // exact below 2^53
+  double d;
+  if (exponent >= 0) {
+    d = w * kPowers[exponent];
+  } else {
+    d = w * kInversePowers[-exponent];
+    const std::uint64_t below = std::bit_cast<std::uint64_t>(d) & kBelowSingle;
+    if (below - (kHalfSingleUlp - 3) <= 6) d = w / kPowers[-exponent];  // too close to call
+  }
+  if (d != 0.0) {
+    if (d < static_cast<double>(std::numeric_limits<float>::min()) ||
+        d > static_cast<double>(std::numeric_limits<float>::max()) ||
+        (std::bit_cast<std::uint64_t>(d) & kBelowSingle) == kHalfSingleUlp) {
+      return false;
+    }
+  }
+  value = static_cast<float>(d);
+  return true;
+}
+
 // The general conversion, for everything the fast path below leaves alone.
 Scan scan_single_general(const char* item, const char* limit, bool complete, float& value,
                          const char*& item_end, std::string& scratch);
@@ -30,12 +74,8 @@ Scan scan_single_general(const char* item, const char* limit, bool complete, flo
 // is working space for the general conversion.
 inline Scan scan_single(const char* item, const char* limit, bool complete, float& value,
                         const char*& item_end, std::string& scratch) {
-  // Fast path: a significand of at most 15 digits and a power of ten up to 22
-  // are exact in double, so one division or multiplication gives the correctly
-  // rounded double. Rounding that to single is then correct too, unless the
-  // double lies exactly halfway between two singles (it may have been rounded
-  // onto that point); such rare values, and anything else unusual, take the
-  // general conversion.
+  // Fast path: a significand of at most 15 digits, converted by exact_single;
+  // anything unusual takes the general conversion.
   const char* p = item;
   const bool negative = (*p == '-');
   if (*p == '-' || *p == '+') ++p;
@@ -68,23 +108,10 @@ inline Scan scan_single(const char* item, const char* limit, bool complete, floa
   if (!(char_class(*p) & kSeparator) && !(*p == '\0' && p == limit && complete)) {
     return scan_single_general(item, limit, complete, value, item_end, scratch);
   }
-  if (exponent < -22 || exponent > 22) return scan_single_general(item, limit, complete, value, item_end, scratch);
-
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const double w = static_cast<double>(significand);
-  const double d = exponent < 0 ? w / kPowers[-exponent] : w * kPowers[exponent];
-  if (d != 0.0) {
-    // Outside the normal single range, or exactly halfway between two singles.
-    constexpr std::uint64_t kHalfSingleUlp = std::uint64_t{1} << 28;
-    if (d < static_cast<double>(std::numeric_limits<float>::min()) ||
-        d > static_cast<double>(std::numeric_limits<float>::max()) ||
-        (std::bit_cast<std::uint64_t>(d) & (2 * kHalfSingleUlp - 1)) == kHalfSingleUlp) {
-      return scan_single_general(item, limit, complete, value, item_end, scratch);
-    }
+  float f;
+  if (!exact_single(significand, exponent, f)) {
+    return scan_single_general(item, limit, complete, value, item_end, scratch);
   }
-  const float f = static_cast<float>(d);
   value = negative ? -f : f;
   item_end = p;
   return Scan::kNumber;

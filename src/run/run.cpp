@@ -1,6 +1,7 @@
 #include "run/run.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -64,6 +65,8 @@ RunOptions options_for_this_machine() {
   RunOptions options;
   options.read.segments = platform::usable_cores();
   options.write.writers = platform::usable_cores();
+  // KASOR_SIMD=scalar|avx2 forces a way of reading, for tests and benchmarks.
+  options.read.simd = platform::simd_named(std::getenv("KASOR_SIMD"), platform::fastest_simd());
   return options;
 }
 
