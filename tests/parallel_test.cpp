@@ -170,4 +170,18 @@ TEST_F(ParallelTest, OutOfRangeMagnitudesInTwoSegmentsKeepTheLarger) {
             "VECTOR\r\nND  2\r\nST  0\r\nTS  0.0\r\n3.4e+38       3.4e+38\r\n-3e+38        -3e+38\r\n");
 }
 
+// However many cores there are, the segments' tables and the run's own stay
+// within the budget.
+TEST(SegmentBudget, TablesFitWhateverTheNodeCount) {
+  for (std::int32_t nodes : {1, 1000, 300000, 1000000, 2200000}) {
+    const int segments = segments_within_budget(nodes);
+    const std::uint64_t tables = static_cast<std::uint64_t>(segments) * 12 * static_cast<std::uint64_t>(nodes);
+    EXPECT_LE(tables + (std::uint64_t{2} << 20) * static_cast<std::uint64_t>(segments), kMemoryBudget - (std::uint64_t{32} << 20)) << nodes;
+    EXPECT_GE(segments, 2) << nodes;  // and two cores are never held back
+  }
+  EXPECT_EQ(segments_within_budget(2200000), 8);
+  EXPECT_EQ(segments_within_budget(1000), 32);
+}
+
 }  // namespace
+

@@ -10,6 +10,11 @@
 namespace {
 
 constexpr int kMostSegments = 32;
+// What a run needs besides the segments' tables: its own table's slots, the
+// buffers and the printers of the result, the program itself.
+constexpr std::uint64_t kBesidesSegments = std::uint64_t{32} << 20;
+// What each further segment needs besides its table: its buffer and the scan for its start.
+constexpr std::uint64_t kPerSegment = std::uint64_t{2} << 20;
 
 // The start of the first line that starts with "TS" at or after `from`, before
 // `before`; 0 when there is none. Lines are read as the reader reads them, so
@@ -124,9 +129,16 @@ void merge_segments(PeakTable& table, const std::vector<Segment>& segments, std:
 
 }  // namespace
 
+int segments_within_budget(std::int32_t node_count) {
+  const std::uint64_t table = 3 * sizeof(float) * static_cast<std::uint64_t>(std::clamp(node_count, 0, kNodeCapacity));
+  if (table + kBesidesSegments >= kMemoryBudget) return 1;
+  const std::uint64_t further = (kMemoryBudget - table - kBesidesSegments) / (table + kPerSegment);
+  return static_cast<int>(std::min<std::uint64_t>(1 + further, kMostSegments));
+}
+
 bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
                              const ReadOptions& options, std::uint64_t& blocks) {
-  const int segments_wanted = std::min(options.segments, kMostSegments);
+  const int segments_wanted = std::min(options.segments, segments_within_budget(node_count));
   std::uint64_t size = 0;
   if (segments_wanted < 2 || node_count <= 0 || !in.file_size(size)) return false;
   const std::uint64_t start = in.offset();

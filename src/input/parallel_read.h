@@ -16,5 +16,12 @@
 // the last; `blocks` is then the number of block headers read. Otherwise, or
 // when the input is small or one segment is asked for, returns false, with
 // `table` as it was.
+// The whole run stays within this much memory on any number of cores.
+inline constexpr std::uint64_t kMemoryBudget = std::uint64_t{256} << 20;
+
+// The most segments whose tables fit in the budget for `node_count` nodes,
+// beside the run's own table, buffers and printers: at least 1.
+int segments_within_budget(std::int32_t node_count);
+
 bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
                              const ReadOptions& options, std::uint64_t& blocks);

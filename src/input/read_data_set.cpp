@@ -88,7 +88,7 @@ At read_block(BlockLoop& loop) {
     // the pair after a run is read on its own, damage and all.
     const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(kRun, std::int64_t{loop.node_count} - node + 1));
     const std::size_t run = loop.in.read_plain_pairs(loop.xs, loop.ys, wanted, loop.simd);
-    offer_run(loop.table, node, loop.xs, loop.ys, run);
+    offer_run(loop.table, node, loop.xs, loop.ys, run, loop.simd);
     node += static_cast<std::int32_t>(run);
     count_progress(loop);
     if (run == wanted) {

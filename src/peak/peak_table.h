@@ -3,8 +3,11 @@
 // far, and that magnitude.
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
+
+#include "platform/simd.h"
 
 namespace platform {
 
@@ -75,10 +78,10 @@ inline void offer(PeakTable& table, std::int32_t node, float x, float y) {
   if (peak == std::numeric_limits<float>::infinity()) offer_beyond_single_range(table, node, x, y);
 }
 
-// Offers (xs[i], ys[i]) to node first + i, for i from 0 to count - 1, in that order.
-inline void offer_run(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) offer(table, first + static_cast<std::int32_t>(i), xs[i], ys[i]);
-}
+// Offers (xs[i], ys[i]) to node first + i, for i from 0 to count - 1, as
+// offer does, four nodes at a time in the way `simd` names.
+void offer_run(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count,
+               platform::Simd simd);
 
 // Takes the node's peak from `later`, a table filled from input that follows
 // all input offered to `table`, when offering its pairs here in order would

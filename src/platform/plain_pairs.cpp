@@ -1,7 +1,5 @@
 #include "platform/plain_pairs.h"
 
-#include <cstring>
-
 #include "platform/plain_number.h"
 
 namespace platform {
@@ -37,22 +35,6 @@ PlainRun plain_pairs_scalar(const char* p, const char* stop, float* xs, float* y
   run.lines = run.pairs;
   run.line_end_last = run.pairs > 0;
   return run;
-}
-
-Simd fastest_simd() {
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("popcnt")) {
-    return Simd::kAvx2;
-  }
-#endif
-  return Simd::kScalar;
-}
-
-Simd simd_named(const char* name, Simd fallback) {
-  Simd named = fallback;
-  if (name && std::strcmp(name, "scalar") == 0) named = Simd::kScalar;
-  if (name && std::strcmp(name, "avx2") == 0) named = Simd::kAvx2;
-  return named <= fastest_simd() ? named : fastest_simd();
 }
 
 }  // namespace platform

@@ -11,10 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace platform {
+#include "platform/simd.h"
 
-// The ways there are, slowest first.
-enum class Simd { kScalar, kAvx2 };
+namespace platform {
 
 struct PlainRun {
   std::size_t pairs = 0;
@@ -31,12 +30,5 @@ PlainRun plain_pairs_scalar(const char* p, const char* stop, float* xs, float* y
 // (SSE), so that one item's length does not hold up the next. Pairs may share
 // or span lines. Only on a CPU with AVX2.
 PlainRun plain_pairs_avx2(const char* p, const char* stop, float* xs, float* ys, std::size_t count);
-
-// The fastest way this CPU has.
-Simd fastest_simd();
-
-// The way called `name` ("scalar", "avx2"), or `fallback` for any other name;
-// never one this CPU does not have.
-Simd simd_named(const char* name, Simd fallback);
 
 }  // namespace platform

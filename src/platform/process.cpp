@@ -1,9 +1,11 @@
 #include "platform/process.h"
 
+#include <cstring>
 #include <system_error>
 #include <thread>
 
 #include "platform/runtime.h"
+#include "platform/simd.h"
 
 #ifdef __linux__
 #include <sched.h>
@@ -27,6 +29,22 @@ int usable_cores() {
 #endif
   const unsigned cores = std::thread::hardware_concurrency();
   return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+Simd fastest_simd() {
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("popcnt")) {
+    return Simd::kAvx2;
+  }
+#endif
+  return Simd::kScalar;
+}
+
+Simd simd_named(const char* name, Simd fallback) {
+  Simd named = fallback;
+  if (name && std::strcmp(name, "scalar") == 0) named = Simd::kScalar;
+  if (name && std::strcmp(name, "avx2") == 0) named = Simd::kAvx2;
+  return named <= fastest_simd() ? named : fastest_simd();
 }
 
 }  // namespace platform
