@@ -139,4 +139,48 @@ TEST_F(PeakTableTest, TracksNodesOnlyWithinCapacity) {
   }
 }
 
+// Runs offered four nodes at a time give what offering pair after pair gives,
+// ties, NaN, infinities and magnitudes beyond the single range among them.
+TEST_F(PeakTableTest, RunsAgreeWithOfferEveryWay) {
+  PeakTable reference;
+  ASSERT_TRUE(create_peak_table(reference));
+  const float inf = std::numeric_limits<float>::infinity();
+  const float specials[] = {0.0f, -0.0f, 3, 4, -4, 5, inf, -inf, std::numeric_limits<float>::quiet_NaN(), 3e38f, 3.4e38f, 1e-45f};
+  std::mt19937 rng(44);
+  std::vector<float> xs(1000), ys(1000);  // up to 1000 nodes a run
+  for (const platform::Simd way : {platform::Simd::kScalar, platform::fastest_simd()}) {
+    for (int round = 0; round < 200; ++round) {
+      // Half the rounds offer pairs of magnitude 5 to nodes from 1 on, the
+      // smaller component a step off now and then, so that their peaks are
+      // tied and nearly tied again and again; the other half offer special
+      // values, one or two in a pair, to nodes from 2001 on.
+      const bool ties = round % 2 == 0;
+      const std::pair<float, float> fives[] = {{3, 4}, {4, -3}, {5, 0}, {0, -5}, {-3, 4}};
+      for (std::size_t i = 0; i < xs.size(); ++i) {
+        auto [x, y] = fives[rng() % std::size(fives)];
+        if (ties) {
+          float& smaller = std::fabs(x) < std::fabs(y) ? x : y;
+          if (rng() % 2) smaller = std::nextafter(smaller, smaller < 0 ? -inf : inf);
+        } else {
+          const unsigned kind = rng() % 3;
+          if (kind != 1) x = specials[rng() % std::size(specials)];
+          if (kind != 0) y = specials[rng() % std::size(specials)];
+        }
+        xs[i] = x;
+        ys[i] = y;
+      }
+      const auto first = static_cast<std::int32_t>((ties ? 1 : 2001) + rng() % 3);
+      const std::size_t count = 1 + rng() % xs.size();
+      offer_run(table, first, xs.data(), ys.data(), count, way);
+      for (std::size_t i = 0; i < count; ++i) offer(reference, first + static_cast<std::int32_t>(i), xs[i], ys[i]);
+    }
+    for (std::int32_t node = 1; node <= 3003; ++node) {
+      ASSERT_EQ(bits(node), bits_of(reference.x[node], reference.y[node])) << node;
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(table.magnitude[node]), std::bit_cast<std::uint32_t>(reference.magnitude[node]));
+    }
+  }
+  release_peak_table(reference);
+}
+
 }  // namespace
+
