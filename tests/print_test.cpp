@@ -167,4 +167,23 @@ TEST_F(PrintTest, LongOutputGoesThroughTheBuffer) {
   EXPECT_EQ(bytes.substr(bytes.size() - 21), "0.5           -0.25\r\n");
 }
 
+// The node lines' own printer writes what the descriptor does, wherever the
+// zones fall.
+TEST_F(PrintTest, PairLinesAsTheDescriptorPrintsThem) {
+  std::mt19937 rng(14);
+  const float specials[] = {0, -0.0f, 1e-45f, -3.4028235e38f, std::numeric_limits<float>::infinity(), 123456.7f};
+  for (int i = 0; i < 20000; ++i) {
+    const float x = i % 8 ? std::bit_cast<float>(static_cast<std::uint32_t>(rng())) : specials[rng() % 6];
+    const float y = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+    std::string by_descriptor, by_printer;
+    platform::OutputChannel a, b;
+    ASSERT_TRUE(a.open_memory() && b.open_memory());
+    ASSERT_TRUE(platform::print(a, kPair, x, y));
+    ASSERT_TRUE(platform::print_pair_line(b, x, y));
+    ASSERT_TRUE(a.take_memory(by_descriptor) && b.take_memory(by_printer));
+    ASSERT_EQ(by_printer, by_descriptor);
+  }
+}
+
 }  // namespace
+

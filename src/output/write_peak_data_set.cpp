@@ -13,7 +13,6 @@ namespace {
 constexpr int kChannel = 3;
 constexpr int kMostWriters = 8;
 using platform::kItemInteger;
-using platform::kItemSingle;
 using platform::kItemText;
 using platform::kThenDirectly;
 using platform::kThenLineEnd;
@@ -21,13 +20,13 @@ using platform::kThenNextZone;
 
 constexpr std::uint8_t kTextLine[] = {0x01, 0x00, kItemText | kThenLineEnd};
 constexpr std::uint8_t kCountLine[] = {0x02, 0x00, kItemText | kThenDirectly, kItemInteger | kThenLineEnd};
-constexpr std::uint8_t kNodeLine[] = {0x02, 0x00, kItemSingle | kThenNextZone, kItemSingle | kThenLineEnd};
+// The node lines, 02 00 04 84, are printed by print_pair_line.
 
 // Node lines `first` to `last` on `out`.
 bool print_nodes(platform::OutputChannel& out, std::int32_t first, std::int32_t last, const PeakTable& table) {
   float x = 0, y = 0;
   for (std::int32_t node = first; node <= last; ++node) {
-    if (!peak(table, node, x, y) || !platform::print(out, kNodeLine, x, y)) return false;
+    if (!peak(table, node, x, y) || !platform::print_pair_line(out, x, y)) return false;
   }
   return true;
 }

@@ -94,4 +94,21 @@ inline bool print(OutputChannel& channel, std::span<const std::uint8_t> descript
   return ok;
 }
 
+// What print with the descriptor 02 00 04 84 prints, without reading the
+// descriptor: x, blanks up to the next print zone, y, the line end. For the
+// result's node lines, millions of them.
+inline bool print_pair_line(OutputChannel& channel, float x, float y) {
+  if (channel.failed()) return fail(kWriteFailed, channel.failure());
+  char* const start = channel.room(2 * print_detail::kItemRoom);
+  if (!start) return false;
+  char* p = put_single(start, x);
+  const std::size_t blanks = kPrintZone - (channel.column() + static_cast<std::size_t>(p - start)) % kPrintZone;
+  std::memset(p, ' ', kPrintZone);  // all of them at once; the next item overwrites the rest
+  p = put_single(p + blanks, y);
+  p[0] = '\r';
+  p[1] = '\n';
+  channel.wrote_line_end(p + 2);
+  return true;
+}
+
 }  // namespace platform
