@@ -20,6 +20,7 @@
 #include "platform/item_input.h"
 #include "platform/number.h"
 #include "platform/runtime.h"
+#include "platform/simd.h"
 
 namespace {
 
@@ -93,10 +94,53 @@ void ReadPairs(benchmark::State& state) {
 }
 BENCHMARK(ReadPairs)->Unit(benchmark::kMillisecond);
 
-// One block of 2,200,000 pairs offered to the peak table, again and again:
+// The same pairs read in runs, each way this CPU has (0: scalar, 1: AVX2).
+void ReadPlainPairs(benchmark::State& state) {
+  const auto way = static_cast<platform::Simd>(state.range(0));
+  if (way > platform::fastest_simd()) {
+    state.SkipWithError("not on this CPU");
+    return;
+  }
+  const auto path = std::filesystem::temp_directory_path() / "kasor-bench-plain-pairs.dat";
+  const std::vector<std::string> texts = solver_numbers(1 << 20);
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t i = 0; i < texts.size(); i += 2) out << texts[i] << ' ' << texts[i + 1] << "\r\n";
+  }
+  const auto bytes = std::filesystem::file_size(path);
+  platform::reset_for_tests();
+  platform::__vbaOnError(-1);
+  float xs[256], ys[256];
+  for (auto _ : state) {
+    platform::InputChannel in;
+    in.open_file(path);
+    float x, y, sum = 0;
+    for (;;) {
+      const std::size_t run = in.read_plain_pairs(xs, ys, 256, way);
+      for (std::size_t i = 0; i < run; ++i) sum += xs[i] + ys[i];
+      if (run == 256) continue;
+      if (in.read_pair(x, y).status != platform::PairStatus::kRead) break;
+      sum += x + y;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * texts.size() / 2));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  std::filesystem::remove(path);
+  platform::reset_for_tests();
+}
+BENCHMARK(ReadPlainPairs)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// One block of 2,200,000 pairs offered to the peak table in runs, each way
+// this CPU has, again and again:
 // after the first time no pair replaces a peak, but half of them must be
 // rooted to tell, which is the worst case for the branch that skips the root.
 void OfferBlock(benchmark::State& state) {
+  const auto way = static_cast<platform::Simd>(state.range(0));  // 0: scalar, 1: AVX2
+  if (way > platform::fastest_simd()) {
+    state.SkipWithError("not on this CPU");
+    return;
+  }
   PeakTable table;
   create_peak_table(table);
   std::mt19937 rng(3);
@@ -107,15 +151,16 @@ void OfferBlock(benchmark::State& state) {
     ys[i] = value(rng);
   }
   for (auto _ : state) {
-    for (std::int32_t node = 1; node <= kNodeCapacity; ++node) {
-      offer(table, node, xs[static_cast<std::size_t>(node - 1)], ys[static_cast<std::size_t>(node - 1)]);
+    for (std::int32_t node = 1; node <= kNodeCapacity; node += 256) {
+      const auto i = static_cast<std::size_t>(node - 1);
+      offer_run(table, node, xs.data() + i, ys.data() + i, std::min<std::size_t>(256, xs.size() - i), way);
     }
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kNodeCapacity);
   release_peak_table(table);
 }
-BENCHMARK(OfferBlock)->Unit(benchmark::kMillisecond);
+BENCHMARK(OfferBlock)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The result for 2,200,000 nodes of solver-like values, printed by 1 or 2 threads.
 void Write2200000Nodes(benchmark::State& state) {

@@ -3,12 +3,20 @@
 #
 #   bench/run.sh [--nodes N] [--steps S] [--runs R] [--cache DIR] [--micro-time SECONDS]
 #
-# Builds the Release binaries if needed, generates the data set once into a
-# cache folder outside the source tree, runs kasor-max there once to warm up
-# and then R times on every core and R times on one (taskset -c 0), and prints
-# the median wall times, the throughput, the peak resident memory, and for
-# scale the median time of `cat FILE > /dev/null`. Then the micro-benchmarks
-# of the hot loops.
+# Builds the Release binaries if needed, and the naive yardstick
+# (bench/naive_fast_float.cpp: the file mapped, fast_float, no result written;
+# built here from Debian's libfast-float-dev when it is installed, never
+# installed itself). Generates the data set once into a cache folder outside
+# the source tree and warms up. Then R rounds, each running in turn:
+#   - kasor-max on one core (taskset -c 0), once for each way of reading
+#     runs of pairs that this CPU has (KASOR_SIMD=scalar, avx2);
+#   - kasor-max on every core;
+#   - the naive loop on one core;
+#   - cat FILE > /dev/null, the floor.
+# Prints for each the median wall time with the spread (least and most), the
+# throughput, and the median of its per-round ratio to the naive loop; then
+# peak memory, the memory of reading on 1 to 64 cores (kasor-segments), and
+# the micro-benchmarks of the hot loops.
 set -euo pipefail
 
 nodes=2200000
@@ -32,7 +40,14 @@ build="$source_dir/build"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset example -S "$source_dir" >/dev/null
 fi
-cmake --build "$build" --target kasor-max kasor-gen kasor-bench >/dev/null
+cmake --build "$build" --target kasor-max kasor-gen kasor-bench kasor-segments >/dev/null
+naive=""
+if [ -f /usr/include/fast_float/fast_float.h ]; then
+  naive="$build/naive-fast-float"
+  if [ ! -x "$naive" ] || [ "$source_dir/bench/naive_fast_float.cpp" -nt "$naive" ]; then
+    "${CXX:-c++}" -O3 -std=c++20 "$source_dir/bench/naive_fast_float.cpp" -o "$naive"
+  fi
+fi
 
 work="$cache/$nodes-$steps"
 mkdir -p "$work"
@@ -43,40 +58,71 @@ if [ ! -s "$work/KASOR.dat" ]; then
 fi
 bytes=$(stat -c %s "$work/KASOR.dat")
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 seconds() {  # wall time of one command, in seconds
   local start end
   start=$(date +%s.%N)
-  "$@"
+  "$@" >/dev/null
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
 }
 
+# The ways this CPU has, as kasor-max's options take them.
+ways=(scalar)
+grep -qw avx2 /proc/cpuinfo && grep -qw bmi1 /proc/cpuinfo && ways+=(avx2)
+
+names=()
+commands=()
+for way in "${ways[@]}"; do
+  names+=("kasor-max, 1 core, $way")
+  commands+=("env KASOR_SIMD=$way taskset -c 0 $build/kasor-max")
+done
+names+=("kasor-max, $(nproc) cores")
+commands+=("$build/kasor-max")
+if [ -n "$naive" ]; then
+  names+=("naive fast_float loop, 1 core")
+  commands+=("taskset -c 0 $naive")
+fi
+names+=("cat > /dev/null")
+commands+=("sh -c 'cat KASOR.dat > /dev/null'")
+
 cd "$work"
 cat KASOR.dat > /dev/null
-"$build/kasor-max"  # warm-up
-all_cores=()
-one_core=()
-cats=()
-for _ in $(seq "$runs"); do
-  all_cores+=("$(seconds "$build/kasor-max")")
-  one_core+=("$(seconds taskset -c 0 "$build/kasor-max")")
-  cats+=("$(seconds sh -c 'cat KASOR.dat > /dev/null')")
+for c in "${commands[@]}"; do eval "$c" >/dev/null; done  # warm-up
+times=$(mktemp)
+trap 'rm -f "$times"' EXIT
+for round in $(seq "$runs"); do
+  for i in "${!commands[@]}"; do
+    echo "$round $i $(eval seconds "${commands[$i]}")" >> "$times"
+  done
 done
-peak_rss() { { /usr/bin/time -v "$@"; } 2>&1 | awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }'; }
-rss_all=$(peak_rss "$build/kasor-max")
-rss_one=$(peak_rss taskset -c 0 "$build/kasor-max")
 
-t_all=$(printf '%s\n' "${all_cores[@]}" | median)
-t_one=$(printf '%s\n' "${one_core[@]}" | median)
-c=$(printf '%s\n' "${cats[@]}" | median)
-awk -v f="$work/KASOR.dat" -v n="$nodes" -v s="$steps" -v b="$bytes" -v r="$runs" -v cores="$(nproc)" \
-    -v ta="$t_all" -v t1="$t_one" -v ma="$rss_all" -v m1="$rss_one" -v c="$c" 'BEGIN {
-  printf "input              %s (%d nodes x %d steps, %.1f MB)\n", f, n, s, b / 1e6
-  printf "kasor-max, 1 core  %.3f s median of %d runs, %.0f MB/s, peak memory %.1f MiB\n", t1, r, b / 1e6 / t1, m1 / 1024
-  printf "kasor-max, %d cores %.3f s median of %d runs, %.0f MB/s, peak memory %.1f MiB (%.2f times)\n", cores, ta, r, b / 1e6 / ta, ma / 1024, t1 / ta
-  printf "cat > /dev/null    %.3f s median, %.0f MB/s\n", c, b / 1e6 / c
-}'
+echo "input: $work/KASOR.dat ($nodes nodes x $steps steps, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB), $runs rounds"
+printf '%-34s %8s %17s %9s %9s\n' "" "median" "least .. most" "MB/s" "÷ naive"
+naive_index=""
+[ -n "$naive" ] && naive_index=$(( ${#commands[@]} - 2 ))
+for i in "${!commands[@]}"; do
+  awk -v i="$i" -v n="$naive_index" -v b="$bytes" -v name="${names[$i]}" '
+    function median(a, k,   j, t, m) {  # sorts a[1..k]
+      for (j = 2; j <= k; j++) { t = a[j]; m = j - 1; while (m > 0 && a[m] > t) { a[m + 1] = a[m]; m-- } a[m + 1] = t }
+      return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
+    }
+    $2 == i { t[$1] = $3 }
+    n != "" && $2 == n { y[$1] = $3 }
+    END {
+      k = 0; for (r in t) { k++; v[k] = t[r]; if (n != "" && (r in y)) { q++; ratio[q] = t[r] / y[r] } }
+      least = v[1]; most = v[1]; for (j = 1; j <= k; j++) { if (v[j] < least) least = v[j]; if (v[j] > most) most = v[j] }
+      m = median(v, k)
+      printf "%-34s %7.3fs %7.3f .. %.3fs %9.0f", name, m, least, most, b / 1e6 / m
+      if (q > 0) printf " %9.2f", median(ratio, q)
+      printf "\n"
+    }' "$times"
+done
+
+peak_rss() { { /usr/bin/time -f "%M" "$@" >/dev/null; } 2>&1 | tail -n 1; }
+echo
+echo "peak memory: 1 core $(peak_rss taskset -c 0 "$build/kasor-max") KiB, $(nproc) cores $(peak_rss "$build/kasor-max") KiB"
+echo "reading on many cores (segments bounded to stay within 256 MiB):"
+for cores in 1 2 8 32 64; do echo "  $("$build/kasor-segments" "$work/KASOR.dat" "$cores")"; done
 
 echo
 "$build/kasor-bench" --benchmark_min_time="$micro_time"

@@ -15,7 +15,6 @@
 
 #include "platform/input_channel.h"
 #include "platform/item_input.h"
-#include "platform/plain_number.h"
 #include "platform/runtime.h"
 #include "sweep.h"
 
@@ -133,27 +132,6 @@ TEST(PlainPairs, EveryWayReadsAsTheItemReaderDoes) {
     }
   }
   platform::reset_for_tests();
-}
-
-// Plain numbers are read to the value the item reader gives them; anything
-// else is left to it.
-TEST(PlainNumber, SameValueAsTheItemReaderOrNone) {
-  std::mt19937_64 rng(7);
-  std::string scratch;
-  for (int i = 0; i < sweep(1000000); ++i) {
-    std::string text = number(rng);
-    if (rng() % 4 == 0) text = text.substr(0, rng() % (text.size() + 1));  // cut anywhere
-    const std::string item = text + " " + std::string(40, '7');
-    float plain = -1, general = -2;
-    const char* end = nullptr;
-    const char* const plain_end = platform::read_plain_number(item.c_str(), plain);
-    const platform::Scan scan =
-        platform::scan_single(item.c_str(), item.c_str() + item.size(), true, general, end, scratch);
-    if (!plain_end) continue;
-    ASSERT_EQ(scan, platform::Scan::kNumber) << text;
-    ASSERT_EQ(plain_end, end) << text;
-    ASSERT_EQ(std::bit_cast<std::uint32_t>(plain), std::bit_cast<std::uint32_t>(general)) << text;
-  }
 }
 
 }  // namespace

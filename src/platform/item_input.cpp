@@ -100,19 +100,42 @@ ItemResult InputChannel::read_item_slowly(std::uint8_t type, float& target) {
 }
 
 std::size_t InputChannel::read_plain_pairs(float* xs, float* ys, std::size_t count, Simd simd) {
-  const char* const data = buffer_.get();
-  // Everything a run may touch lies before this, so that no number or line
-  // end is cut by the end of the buffer, and every look-ahead stays inside it.
-  const char* const stop = data + end_ - std::min<std::size_t>(end_, kNearEnd);
-  const char* const start = data + pos_;
-  const PlainRun run = simd == Simd::kAvx2 ? plain_pairs_avx2(start, stop, xs, ys, count)
-                                           : plain_pairs_scalar(start, stop, xs, ys, count);
-  if (run.pairs > 0) {
-    pos_ = static_cast<std::size_t>(run.end - data);
-    line_ += run.lines;
-    line_fresh_ = run.line_end_last;
+  char* const data = buffer_.get();
+  if (simd == Simd::kAvx2) {
+    // Everything a run may touch lies before this, so that no number or line
+    // end is cut by the end of the buffer, and every look-ahead stays inside it.
+    const char* const stop = data + end_ - std::min<std::size_t>(end_, kNearEnd);
+    const PlainRun run = plain_pairs_avx2(data + pos_, stop, xs, ys, count);
+    if (run.pairs > 0) {
+      pos_ = static_cast<std::size_t>(run.end - data);
+      line_ += run.lines;
+      line_fresh_ = run.line_end_last;
+    }
+    return run.pairs;
   }
-  return run.pairs;
+  // The scalar way: pair after pair, two items on one line, each read the
+  // quick way of read_item, and then what follows them.
+  std::size_t read = 0;
+  for (; read < count && data + pos_ + kNearEnd < data + end_; ++read) {
+    const char* const near_end = data + end_ - kNearEnd;
+    const char* p = data + pos_;
+    float x, y;
+    const char* end;
+    while (*p == ' ' || *p == '\t') ++p;
+    if ((char_class(*p) & kSeparator) || scan_single(p, data + end_, exhausted_, x, end, scratch_) != Scan::kNumber) break;
+    p = end;
+    while (*p == ' ' || *p == '\t') ++p;
+    if ((char_class(*p) & kSeparator) || scan_single(p, data + end_, exhausted_, y, end, scratch_) != Scan::kNumber ||
+        end >= near_end) {
+      break;
+    }
+    xs[read] = x;
+    ys[read] = y;
+    pos_ = static_cast<std::size_t>(end - data);
+    line_fresh_ = false;
+    end_item_line();
+  }
+  return read;
 }
 
 PairRead InputChannel::pair_stopped(ItemResult result) const {

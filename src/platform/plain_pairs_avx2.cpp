@@ -198,9 +198,12 @@ KASOR_AVX2 PlainRun plain_pairs_avx2(const char* p, const char* stop, float* xs,
 #else
 
 namespace platform {
-// No AVX2 here: fastest_simd() never chooses this way.
-PlainRun plain_pairs_avx2(const char* p, const char* stop, float* xs, float* ys, std::size_t count) {
-  return plain_pairs_scalar(p, stop, xs, ys, count);
+// No AVX2 here: fastest_simd() never chooses this way, and an empty run
+// leaves every pair to the item reader.
+PlainRun plain_pairs_avx2(const char* p, const char*, float*, float*, std::size_t) {
+  PlainRun run;
+  run.end = p;
+  return run;
 }
 }  // namespace platform
 
