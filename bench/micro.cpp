@@ -69,14 +69,18 @@ void DisplaySolverValues(benchmark::State& state) {
 }
 BENCHMARK(DisplaySolverValues);
 
+// Writes 2^19 pairs of solver numbers to `path`, one a line; returns how many.
+std::size_t write_pairs(const std::filesystem::path& path) {
+  const std::vector<std::string> texts = solver_numbers(1 << 20);
+  std::ofstream out(path, std::ios::binary);
+  for (std::size_t i = 0; i < texts.size(); i += 2) out << texts[i] << ' ' << texts[i + 1] << "\r\n";
+  return texts.size() / 2;
+}
+
 // Pairs read through the item reader from a file in the page cache.
 void ReadPairs(benchmark::State& state) {
   const auto path = std::filesystem::temp_directory_path() / "kasor-bench-pairs.dat";
-  const std::vector<std::string> texts = solver_numbers(1 << 20);
-  {
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t i = 0; i < texts.size(); i += 2) out << texts[i] << ' ' << texts[i + 1] << "\r\n";
-  }
+  const std::size_t pairs = write_pairs(path);
   const auto bytes = std::filesystem::file_size(path);
   platform::reset_for_tests();
   platform::__vbaOnError(-1);
@@ -87,7 +91,7 @@ void ReadPairs(benchmark::State& state) {
     while (in.read_pair(x, y).status == platform::PairStatus::kRead) sum += x + y;
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * texts.size() / 2));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * pairs));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   std::filesystem::remove(path);
   platform::reset_for_tests();
@@ -102,11 +106,7 @@ void ReadPlainPairs(benchmark::State& state) {
     return;
   }
   const auto path = std::filesystem::temp_directory_path() / "kasor-bench-plain-pairs.dat";
-  const std::vector<std::string> texts = solver_numbers(1 << 20);
-  {
-    std::ofstream out(path, std::ios::binary);
-    for (std::size_t i = 0; i < texts.size(); i += 2) out << texts[i] << ' ' << texts[i + 1] << "\r\n";
-  }
+  const std::size_t pairs = write_pairs(path);
   const auto bytes = std::filesystem::file_size(path);
   platform::reset_for_tests();
   platform::__vbaOnError(-1);
@@ -124,7 +124,7 @@ void ReadPlainPairs(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * texts.size() / 2));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * pairs));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   std::filesystem::remove(path);
   platform::reset_for_tests();

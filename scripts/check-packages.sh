@@ -8,14 +8,8 @@ set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$source_dir"
 
-packages=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian unzip)
-missing=()
-for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source scripts/checks.sh
+install_missing g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian unzip
 
 rm -rf build-release
 cmake --workflow --preset release
@@ -25,24 +19,6 @@ deb="$out/kasor-max_${version}_amd64.deb"
 tgz="$out/kasor-max-${version}-linux-x86_64.tar.gz"
 zip="$out/kasor-max-${version}-win64.zip"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-
-passed=0
-failed=0
-check() {  # check NAME CONDITION...
-  local name="$1"
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok      $name"
-  else
-    failed=$((failed + 1))
-    echo "FAILED  $name"
-  fi
-}
 # result NAME PROGRAM...: runs PROGRAM on a fresh copy of the example; prints where its result is.
 result() {
   local folder="$work/run-$1"

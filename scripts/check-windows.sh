@@ -6,14 +6,8 @@ set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$source_dir"
 
-packages=(g++-mingw-w64-x86-64-posix wine wine64)
-missing=()
-for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source scripts/checks.sh
+install_missing g++-mingw-w64-x86-64-posix wine wine64
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows >/dev/null
@@ -22,25 +16,8 @@ exe="$source_dir/build-windows/kasor-max.exe"
 [ -f build/CMakeCache.txt ] || cmake --preset example >/dev/null
 cmake --build build --target kasor-max kasor-gen >/dev/null
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY  # no window can open: the message box must not hold the run
 wineboot -i >/dev/null 2>&1
 
-passed=0
-failed=0
-check() {  # check NAME CONDITION...
-  local name="$1"
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok      $name"
-  else
-    failed=$((failed + 1))
-    echo "FAILED  $name"
-  fi
-}
 # run FOLDER: kasor-max.exe with FOLDER as its working folder; sets status.
 run() {
   status=0
