@@ -84,10 +84,12 @@ class InputChannel {
   // Two single-precision items and what follows them, as one call of the item
   // reader reads them. Defined in item_input.h.
   inline PairRead read_pair(float& x, float& y);
-  // Reads up to `count` pairs into `xs` and `ys` as read_pair would, a run
-  // at a time in the way `simd` names (platform/plain_pairs.h). Stops before
-  // the first pair that is no two plain numbers, and near the end of the
-  // buffer. Returns the number of pairs read.
+  // Reads up to `count` pairs into `xs` and `ys` as read_pair would, in the
+  // way `simd` names: scalar, pair after pair the quick way of read_item;
+  // AVX2, a stretch at a time (platform/plain_pairs.h). Stops before the first
+  // pair it cannot read so (damage, a number in an unusual form) and near the
+  // end of the buffer, leaving that pair to read_pair. Returns the number of
+  // pairs read.
   std::size_t read_plain_pairs(float* xs, float* ys, std::size_t count, Simd simd);
 
   // True when no byte is left.

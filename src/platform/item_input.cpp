@@ -116,7 +116,7 @@ std::size_t InputChannel::read_plain_pairs(float* xs, float* ys, std::size_t cou
   // The scalar way: pair after pair, two items on one line, each read the
   // quick way of read_item, and then what follows them.
   std::size_t read = 0;
-  for (; read < count && data + pos_ + kNearEnd < data + end_; ++read) {
+  for (; read < count && pos_ + kNearEnd < end_; ++read) {
     const char* const near_end = data + end_ - kNearEnd;
     const char* p = data + pos_;
     float x, y;
