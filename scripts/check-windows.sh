@@ -61,6 +61,20 @@ run "$d"
 check "no count line: status 3, the older result kept" \
   test "$status" = 3 -a "$(cat "$d/KASOR_max.dat")" = "$(printf 'older\r\n')"
 
+# Saved as UTF-16, as PowerShell and Notepad's "Unicode" save text.
+d=$(fresh utf16)
+{ printf '\xff\xfe'; printf "$ten_lines" | iconv -f UTF-8 -t UTF-16LE; } > "$d/KASOR.dat"
+run "$d"
+check "UTF-16 input gives the bytes of the same text in UTF-8" \
+  test "$status" = 0 -a "$(od -An -c "$d/KASOR_max.dat")" = "$(printf "$expected" | od -An -c)"
+
+d=$(fresh count)
+printf 'older\r\n' > "$d/KASOR_max.dat"
+printf 'ND abc\r\nTS\r\n1 1\r\n' > "$d/KASOR.dat"
+run "$d"
+check "a count line without a count: status 3, the older result kept" \
+  test "$status" = 3 -a "$(cat "$d/KASOR_max.dat")" = "$(printf 'older\r\n')"
+
 d=$(fresh unwritable)
 printf "$ten_lines" > "$d/KASOR.dat"
 mkdir "$d/KASOR_max.dat"
@@ -109,6 +123,10 @@ check "warnings redirected from the console to a file" redirected
 # never a damaged result, and no temporary file outlives the next run.
 check "runs killed at many points of writing, and two runs at once" \
   python3 tests/kill_harness.py build/kasor-gen wine "$exe"
+
+# A file that grows while it is read: never status 0, never a number cut short.
+check "runs on a file that grows while it is read" \
+  python3 tests/growing_input.py build/kasor-gen wine "$exe"
 
 echo "windows: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <functional>
 
 #include "platform/faults.h"
 #include "platform/runtime.h"
@@ -75,8 +78,10 @@ TEST_F(FaultTest, AFailedReadKeepsWhatWasReadBeforeIt) {
     const char* last_line;  // of the result
   } cases[] = {
       {"inside a pair's y", node_50000 + std::strlen("50000.25 -0."),
-       "Zeile 50003: Lesefehler im Block nach Knoten 49999 von 80000", "0             0\r\n"},
-      {"after the last line", input.size(), "Lesefehler, die Daten enden hier", "80000.25      -0.5\r\n"},
+       "Zeile 50004: Lesefehler im Block nach Knoten 49999 von 80000 (Input/output error), die Daten enden hier\n",
+       "0             0\r\n"},
+      {"after the last line", input.size(), "Zeile 80005: Lesefehler (Input/output error), die Daten enden hier\n",
+       "80000.25      -0.5\r\n"},
   };
   for (const auto& c : cases) {
     platform::g_faults.read_after = static_cast<std::int64_t>(c.fails_at);
@@ -89,6 +94,152 @@ TEST_F(FaultTest, AFailedReadKeepsWhatWasReadBeforeIt) {
     const std::string result = folder.read("KASOR_max.dat");
     EXPECT_NE(result.find("\r\n49999.25      -0.5\r\n"), std::string::npos) << c.name;
     EXPECT_EQ(result.substr(result.size() - std::strlen(c.last_line)), c.last_line) << c.name;
+  }
+}
+
+// A read that fails before the count line leaves nothing to go by: nothing is
+// written. One that fails later ends the data at the last whole line before
+// it, with one warning at the line it kept from being read, in line order.
+TEST_F(FaultTest, AFailedReadIsWarnedAboutOnceWhereItStoppedTheData) {
+  const std::string input =
+      "VECTOR\r\nND 3\r\nTS 0\r\n1 1\r\nbad 2\r\n3 3\r\nTS 1\r\n4 4\r\n5 5\r\n6 6\r\nTS 2\r\n7 7\r\n8 8\r\n9 9\r\n";
+  const std::string older = "VECTOR\r\nND  1\r\nST  0\r\nTS  0.0\r\n7             8\r\n";
+  // A line of pairs longer than the buffer, cut by the failure in its middle,
+  // with a number cut by the buffer's end.
+  std::string long_line = "ND 600000\r\nTS 0\r\n";
+  for (int i = 0; i < 600000; ++i) long_line += "22 22 ";
+  const struct {
+    const char* fails_in;
+    int status;
+    const char* err;
+    const std::string* other_input = nullptr;
+  } cases[] = {
+      {"VECTOR", kExitNotADataSet,
+       "Fehler: KASOR.dat konnte nicht gelesen werden (Input/output error); nichts geschrieben.\n"},
+      {"ND 3", kExitNotADataSet,
+       "Fehler: KASOR.dat konnte nicht gelesen werden (Input/output error); nichts geschrieben.\n"},
+      {"TS 1", kExitDamagedInput,
+       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Knoten 2 übersprungen\n"
+       "Warnung: KASOR.dat, Zeile 7: Lesefehler (Input/output error), die Daten enden hier\n"
+       "Warnung: KASOR.dat ist beschädigt, 2 Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n"},
+      {"5 5", kExitDamagedInput,
+       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Knoten 2 übersprungen\n"
+       "Warnung: KASOR.dat, Zeile 9: Lesefehler im Block nach Knoten 1 von 3 (Input/output error), die Daten enden hier\n"
+       "Warnung: KASOR.dat ist beschädigt, 2 Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n"},
+      {"22 22", kExitDamagedInput, "Warnung: KASOR.dat, Zeile 3: Lesefehler im Block nach Knoten ", &long_line},
+  };
+  for (const auto& c : cases) {
+    const std::string& bytes = c.other_input ? *c.other_input : input;
+    folder.write("KASOR.dat", bytes);
+    folder.write("KASOR_max.dat", older);
+    platform::g_faults.read_after = static_cast<std::int64_t>(bytes.find(c.fails_in) + (c.other_input ? (3 << 19) : 2));
+    ::testing::internal::CaptureStderr();
+    const int status = run(options_for_this_machine());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    platform::reset_for_tests();
+    EXPECT_EQ(status, c.status) << c.fails_in;
+    if (c.other_input) {
+      EXPECT_EQ(err.rfind(c.err, 0), 0u) << err;
+      EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;  // and the total
+    } else {
+      EXPECT_EQ(err, c.err) << c.fails_in;
+    }
+    EXPECT_EQ(folder.read("KASOR_max.dat") == older, c.status == kExitNotADataSet) << c.fails_in;
+  }
+}
+
+// A signal that interrupts a call of the system does not end the run: the
+// call is made again, and the result is that of a run without signals.
+TEST_F(FaultTest, InterruptedCallsAreMadeAgain) {
+  ASSERT_EQ(run(options_for_this_machine()), kExitOk);
+  const std::string expected = folder.read("KASOR_max.dat");
+  for (int call = 0; call < static_cast<int>(platform::Call::kCount); ++call) {
+    platform::reset_for_tests();
+    // An interrupted close has closed all the same: it is never made again.
+    platform::g_faults.interrupted[call] = call == static_cast<int>(platform::Call::kClose) ? 1 : 3;
+    ::testing::internal::CaptureStderr();
+    const int status = run(options_for_this_machine());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(platform::g_faults.interrupted[call], 0) << "call " << call << " was never made";
+    platform::reset_for_tests();
+    EXPECT_EQ(status, kExitOk) << "call " << call << ": " << err;
+    EXPECT_EQ(err, "") << "call " << call;
+    EXPECT_EQ(folder.read("KASOR_max.dat"), expected) << "call " << call;
+    EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n") << "call " << call;
+  }
+}
+
+// Once the new result has its name, a folder that cannot be synced is worth
+// a warning, not a failure: the result is in place.
+TEST_F(FaultTest, AFolderThatCannotBeSyncedIsAWarning) {
+  ASSERT_EQ(run(options_for_this_machine()), kExitOk);
+  const std::string expected = folder.read("KASOR_max.dat");
+  platform::reset_for_tests();
+  platform::g_faults.folder_sync = true;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run(options_for_this_machine()), kExitOk);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("Warnung: KASOR_max.dat ist geschrieben, doch der Ordner"), std::string::npos) << err;
+  EXPECT_EQ(folder.read("KASOR_max.dat"), expected);
+}
+
+#ifndef _WIN32
+TEST_F(FaultTest, TheResultKeepsThePermissionsOfTheOneItReplaces) {
+  folder.write("KASOR_max.dat", "older\r\n");
+  std::filesystem::permissions(folder.path() / "KASOR_max.dat", std::filesystem::perms::owner_read |
+                                                                    std::filesystem::perms::owner_write |
+                                                                    std::filesystem::perms::group_read);
+  ASSERT_EQ(run(options_for_this_machine()), kExitOk);
+  EXPECT_EQ(std::filesystem::status(folder.path() / "KASOR_max.dat").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
+}
+#endif
+
+// A file that changes between the open and the end of reading is still being
+// written: its peaks are of no one moment, so the run warns and is not clean,
+// and a last line without a line end (where the writer was) is not taken.
+// Read in segments or in one pass, the outcome is the same.
+TEST_F(FaultTest, AFileThatChangesWhileItIsReadIsNeverClean) {
+  std::string input = "VECTOR\r\nND 2\r\nTS 0\r\n1 1\r\n2 2\r\n";
+  for (int step = 1; step <= 20; ++step) input += "TS " + std::to_string(step) + "\r\n0.5 0.5\r\n0.5 0.5\r\n";
+  const std::filesystem::path name = folder.path() / "KASOR.dat";
+  const struct {
+    const char* name;
+    std::function<void()> change;
+    const char* peaks;
+    const char* warnings;
+  } cases[] = {
+      {"appended to, the last line cut", [&] { std::ofstream(name, std::ios::app) << "TS 2\r\n7 7\r\n8 8"; },
+       "7             7\r\n2             2\r\n",
+       "Warnung: KASOR.dat, Zeile 67: Datei endet im Block nach Knoten 1 von 2\n"},
+      {"replaced under its name",
+       [&] {
+         std::ofstream(folder.path() / "new", std::ios::binary) << "ND 2\r\nTS\r\n9 9\r\n9 9\r\n";
+         std::filesystem::rename(folder.path() / "new", name);
+       },
+       "1             1\r\n2             2\r\n", ""},
+  };
+  for (const auto& c : cases) {
+    for (int segments : {1, 2}) {
+      folder.write("KASOR.dat", input);
+      platform::g_faults.before_read = [&](std::uint64_t offset) {
+        if (offset == 0) c.change();
+      };
+      RunOptions options = options_for_this_machine();
+      options.read.segments = segments;
+      options.read.parallel_from_bytes = 0;
+      ::testing::internal::CaptureStderr();
+      const int status = run(options);
+      const std::string err = ::testing::internal::GetCapturedStderr();
+      platform::reset_for_tests();
+      const std::string where = std::string(c.name) + ", segments " + std::to_string(segments);
+      EXPECT_EQ(status, kExitDamagedInput) << where;
+      EXPECT_EQ(folder.read("KASOR_max.dat"), std::string("VECTOR\r\nND  2\r\nST  0\r\nTS  0.0\r\n") + c.peaks) << where;
+      EXPECT_EQ(err.find(c.warnings), 0u) << where << ": " << err;
+      EXPECT_NE(err.find("Warnung: KASOR.dat wurde während des Lesens verändert (wird sie noch geschrieben?)\n"),
+                std::string::npos)
+          << where << ": " << err;
+    }
   }
 }
 

@@ -50,13 +50,34 @@ def magnitude(x: float, y: float) -> float:
     return math.inf if math.isinf(r) else to_single(Fraction(r))
 
 
+CAPACITY = 2_200_000
+
+
+def node_count(text: str):
+    """The count a count line's text names: a whole number from 1 to the
+    capacity, blanks and tabs around it allowed; None for anything else."""
+    t = text.strip(" \t")
+    digits = t[1:] if t[:1] in ("+", "-") else t
+    if not digits or any(c not in "0123456789" for c in digits):
+        return None
+    n = int(t)
+    return n if 1 <= n <= CAPACITY else None
+
+
 def expected_peaks(data: str):
+    """The count, the peaks and the exit status a clean reading gives: 3 for a
+    count line that names no count, 4 for a data set without blocks or whose
+    last line of numbers has no line end (it may be cut short)."""
     lines = data.splitlines()
     i = 0
     while not lines[i].startswith("ND"):
         i += 1
-    count = int(lines[i][2:])
+    count = node_count(lines[i][2:])
+    if count is None:
+        return None, None, 3
     peaks = [(0.0, 0.0, 0.0)] * (count + 1)
+    status = 0
+    blocks = 0
     i += 1
     while i < len(lines):
         line = lines[i]
@@ -65,31 +86,45 @@ def expected_peaks(data: str):
             break
         if not line.startswith("TS"):
             continue
+        blocks += 1
         for node in range(1, count + 1):
             xs, ys = lines[i].split()
             i += 1
+            if i == len(lines) and data[-1] not in "\r\n":
+                status = 4
             x, y = parse(xs), parse(ys)
             m = magnitude(x, y)
             if m > peaks[node][0]:
                 peaks[node] = (m, x, y)
-    return count, peaks
+    return count, peaks, 4 if blocks == 0 else status
 
 
 def bits(v: float) -> int:
     return struct.unpack("<I", struct.pack("<f", v))[0]
 
 
+OLDER = b"VECTOR\r\nND  1\r\nST  0\r\nTS  0.0\r\n7             8\r\n"
+
+
 def check(kasor_max: str, data: bytes) -> int:
-    count, peaks = expected_peaks(data.decode())
+    count, peaks, expected_status = expected_peaks(data.decode())
     with tempfile.TemporaryDirectory() as folder:
         with open(os.path.join(folder, "KASOR.dat"), "wb") as f:
             f.write(data)
-        status = subprocess.run([kasor_max], cwd=folder).returncode
-        if status != 0:
-            print(f"kasor-max ended with status {status}")
+        with open(os.path.join(folder, "KASOR_max.dat"), "wb") as f:
+            f.write(OLDER)
+        status = subprocess.run([kasor_max], cwd=folder, stderr=subprocess.DEVNULL).returncode
+        if status != expected_status:
+            print(f"kasor-max ended with status {status}, not {expected_status}")
             return 1
         with open(os.path.join(folder, "KASOR_max.dat"), "rb") as f:
-            result = f.read().decode()
+            result = f.read()
+        if expected_status == 3:
+            if result != OLDER:
+                print("the older result was not kept")
+                return 1
+            return 0
+        result = result.decode()
     lines = result.split("\r\n")
     if lines[:4] != ["VECTOR", f"ND  {count}", "ST  0", "TS  0.0"] or lines[-1] != "":
         print("header or final line end wrong")
@@ -135,6 +170,17 @@ def main() -> int:
                               check=True, capture_output=True).stdout
         failures += check(kasor_max, data)
     failures += check(kasor_max, ties(3000, 11))
+    # The count line, blocks and the last line end, damaged as users meet them.
+    data = subprocess.run([kasor_gen, "400", "5", "9"], check=True, capture_output=True).stdout
+    head, rest = data.split(b"\r\nND 400\r\n", 1)
+    for count_text in [b"", b" abc", b"X 3", b" 3.5", b" 1e3", b" 2x", b" 0", b" -5", b" +", b" 2200001",
+                       b" 2147483648", b" 99999999999", b" 400 ", b"\t+400"]:
+        failures += check(kasor_max, head + b"\r\nND" + count_text + b"\r\n" + rest)
+    failures += check(kasor_max, head + b"\r\nND 400\r\nST 0\r\n")  # no block
+    pairs = data[:data.rindex(b"ENDDS")]
+    failures += check(kasor_max, pairs.rstrip(b"\r\n"))  # the last line without its line end
+    failures += check(kasor_max, pairs.rstrip(b"\r\n") + b" \t")
+    failures += check(kasor_max, data.rstrip(b"\r\n"))  # the end marker without one: clean
     print("oracle: every node as expected" if failures == 0 else f"oracle: {failures} differences")
     return 1 if failures else 0
 

@@ -16,10 +16,13 @@ using Peaks = std::vector<std::pair<float, float>>;
 
 struct Outcome {
   bool count_line_found;
+  bool count_valid;
+  bool clean;
   std::int32_t node_count;
   std::uint64_t damaged;
   Peaks peaks;  // nodes 1 to n
   std::string warnings;
+  std::uint64_t offset;  // where reading stopped
 };
 
 class ReaderTest : public ::testing::Test {
@@ -40,7 +43,10 @@ class ReaderTest : public ::testing::Test {
     const ReadResult result = read_data_set(in, table, out.node_count, ReadOptions{});
     out.warnings = ::testing::internal::GetCapturedStderr();
     out.count_line_found = result.count_line_found;
+    out.count_valid = result.count_valid;
+    out.clean = result.clean();
     out.damaged = result.damaged_places;
+    out.offset = in.offset();
     for (int node = 1; node <= nodes; ++node) out.peaks.emplace_back(table.x[node], table.y[node]);
     release_peak_table(table);
     return out;
@@ -54,26 +60,31 @@ struct Row {
   std::int32_t node_count;
   Peaks peaks;
   std::uint64_t damaged = 0;
+  bool clean = true;  // no damage, and at least one block
 };
 
 const Row kRows[] = {
     {"the ten-line example", "VECTOR\nND 2\nST 0\nTS 0 0.0\n1.0 0.0\n0.0 1.0\nTS 0 60.0\n0.0 -2.0\n0.5 0.5\nENDDS\n",
      2, {{0, -2}, {0, 1}}},
-    {"lines before the count line", "VECTOR\nND 3\n", 3, {{0, 0}}},
-    {"blanks around the count", "ND  3  \n", 3, {}},
-    {"count line alone", "ND\nTS\n1 2\n", 0, {{0, 0}}},
+    {"lines before the count line", "VECTOR\nND 3\nTS\n1 1\n2 2\n3 3\n", 3, {{1, 1}}},
+    {"blanks around the count", "ND  3\t \nTS\n1 1\n2 2\n3 3\n", 3, {{1, 1}, {2, 2}, {3, 3}}},
     {"only the first count line counts", "ND 1\nND 5\nTS\n1 2\n", 1, {{1, 2}, {0, 0}}},
     {"lower-case header is an ordinary line", "ND 1\nts 0.0\n5 5\nTS 0\n1 1\n", 1, {{1, 1}}},
     {"header alone", "ND 1\nTS\n4 4\n", 1, {{4, 4}}},
     {"header numbers are not used", "ND 1\nTS  1  60.0\n4 4\n", 1, {{4, 4}}},
     {"end marker ends reading", "ND 1\nTS\n1 1\nENDDS\nTS\n9 9\n", 1, {{1, 1}}},
-    {"no end marker", "ND 1\nTS\n1 1\nTS\n2 2", 1, {{2, 2}}},
+    {"no end marker", "ND 1\nTS\n1 1\nTS\n2 2\n", 1, {{2, 2}}},
     {"trailing lines after the last block", "ND 1\nTS\n1 1\n\n\nsomething\n", 1, {{1, 1}}},
-    {"file ends after the count line", "ND 2", 2, {{0, 0}, {0, 0}}},
+    {"last line of the file is a header without a line end", "ND 1\nTS\n1 1\nTS", 1, {{1, 1}}, 1, false},
+    {"last line of the file is another line without a line end", "ND 1\nTS\n1 1\nx", 1, {{1, 1}}},
+    {"last line of the file is the end marker without a line end", "ND 1\nTS\n1 1\nENDDS", 1, {{1, 1}}},
+    // Still read, but not clean: no block, a last line that may be cut short.
+    {"file ends after the count line", "ND 2", 2, {{0, 0}, {0, 0}}, 0, false},
+    {"no block before the end marker", "ND 2\nST 0\nENDDS\nTS\n1 1\n1 1\n", 2, {{0, 0}, {0, 0}}, 0, false},
+    {"last pair without a line end", "ND 1\nTS\n1 1\nTS\n2 2", 1, {{2, 2}}, 1, false},
+    {"last pair without a line end, blanks after it", "ND 1\nTS\n1 1\nTS\n2 2 \t", 1, {{2, 2}}, 1, false},
+
     {"the later larger pair wins", "ND 2\nTS 0\n1 0\n0 1\nTS 1\n0 -2\n3 0\n", 2, {{0, -2}, {3, 0}}},
-    {"NDX 3 is a count line with no number", "NDX 3\nTS\n1 1\n", 0, {{0, 0}}},
-    {"negative count", "ND -4\nTS\n1 1\n", -4, {{0, 0}}},
-    {"count text no number", "ND three\nTS\n1 1\n", 0, {{0, 0}}},
     {"pairs with commas and tabs", "ND 2\nTS\n1.5,2.5\n\t-3 ,\t4\n", 2, {{1.5f, 2.5f}, {-3, 4}}},
     {"a pair over two lines", "ND 2\nTS\n1\n2\n3 4\n", 2, {{1, 2}, {3, 4}}},
     {"several pairs on a line", "ND 2\nTS\n1 2 3 4\n", 2, {{1, 2}, {3, 4}}},
@@ -81,8 +92,8 @@ const Row kRows[] = {
     {"Fortran exponents", "ND 1\nTS\n1.5D+01 -2.5d-1\n", 1, {{15, -0.25f}}},
     {"header search skips data lines after a short count", "ND 1\nTS\n1 1\n7 7\nTS\n2 2\n", 1, {{2, 2}}},
     // Damage.
-    {"end of file inside a block", "ND 3\nTS\n1 1\n2 2\n", 3, {{1, 1}, {2, 2}, {0, 0}}, 1},
-    {"end of file after x", "ND 2\nTS\n1 1\n2", 2, {{1, 1}, {0, 0}}, 1},
+    {"end of file inside a block", "ND 3\nTS\n1 1\n2 2\n", 3, {{1, 1}, {2, 2}, {0, 0}}, 1, false},
+    {"end of file after x", "ND 2\nTS\n1 1\n2", 2, {{1, 1}, {0, 0}}, 1, false},
     {"unreadable item starting a line", "ND 3\nTS\n1 1\nabc 2\n3 3\n", 3, {{1, 1}, {0, 0}, {3, 3}}, 1},
     {"unreadable item within a line", "ND 3\nTS\n1 1\n2 x2\n3 3\n", 3, {{1, 1}, {0, 0}, {3, 3}}, 1},
     {"both items unreadable", "ND 2\nTS\n1 1 x y\n3 3\n", 2, {{1, 1}, {0, 0}}, 1},
@@ -107,7 +118,71 @@ TEST_F(ReaderTest, ReadsEveryRowWithEveryLineEnd) {
       EXPECT_EQ(out.node_count, row.node_count) << where;
       EXPECT_EQ(out.peaks, row.peaks) << where;
       EXPECT_EQ(out.damaged, row.damaged) << where << "\n" << out.warnings;
-      EXPECT_EQ(out.warnings.empty(), row.damaged == 0) << where;
+      const bool clean = row.clean && row.damaged == 0;
+      EXPECT_EQ(out.clean, clean) << where;
+      EXPECT_EQ(out.warnings.empty(), clean) << where << "\n" << out.warnings;
+    }
+  }
+}
+
+// The text as UTF-16, from UTF-8 (well-formed here), with or without a byte order mark.
+std::string as_utf16(const std::string& utf8, bool big_endian, bool mark) {
+  std::string out;
+  auto unit = [&](unsigned u) {
+    const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += big_endian ? hi : lo;
+    out += big_endian ? lo : hi;
+  };
+  if (mark) unit(0xFEFF);
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    unsigned c = n == 1 ? b : b & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += n;
+    if (c >= 0x10000) {
+      unit(0xD800 + ((c - 0x10000) >> 10));
+      unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      unit(c);
+    }
+  }
+  return out;
+}
+
+// A data set saved as UTF-16, as Notepad's "Unicode" and PowerShell's
+// Out-File save it, reads exactly as the same text in UTF-8: peaks, damage,
+// warnings and their line numbers.
+TEST_F(ReaderTest, Utf16ReadsAsTheSameTextInUtf8) {
+  std::vector<std::string> inputs;
+  for (const Row& row : kRows) inputs.push_back(std::string(row.input));
+  // Characters of two, three and four bytes in UTF-8; the first line's are
+  // below 256, as it must be to tell UTF-16 without a mark.
+  inputs.push_back("Größe µ\nND 2\nTS 0 € 𝄞\n1 2\n3 x€\nTS 1\n-4 0\n");
+  // Longer than a buffer, so that the text is turned into UTF-8 in parts:
+  // damage on both sides of the part boundaries, and no line end at the end.
+  std::string large = "Kopf äöü\r\nND 3\r\n";
+  for (int step = 0; large.size() < 3 * platform::kBufferSize; ++step) {
+    large += "TS " + std::to_string(step) + " €\r\n";
+    large += std::to_string(step % 97) + ".25 -1e-3\r\n" + (step % 1013 == 0 ? "x 1\r\n" : "2 2\r\n") + "1,5\r\n";
+  }
+  inputs.push_back(large + "TS\r\n9 9 8 8 7 7");
+  inputs.push_back("ND 2\nTS\n1 " + std::string(platform::kBufferSize + 10, '7') + "\n2 2\n");  // no number of ours
+  for (const std::string& input : inputs) {
+    const Outcome utf8 = read(input, 3);
+    for (const bool big_endian : {false, true}) {
+      for (const bool mark : {true, false}) {
+        if (big_endian && !mark) continue;  // only little-endian is told by its first line
+        const Outcome utf16 = read(as_utf16(input, big_endian, mark), 3);
+        const std::string where = input.substr(0, 40) + (big_endian ? " BE" : " LE") + (mark ? " with mark" : "");
+        EXPECT_EQ(utf16.node_count, utf8.node_count) << where;
+        EXPECT_EQ(utf16.peaks, utf8.peaks) << where;
+        EXPECT_EQ(utf16.damaged, utf8.damaged) << where;
+        EXPECT_EQ(utf16.clean, utf8.clean) << where;
+        EXPECT_EQ(utf16.warnings, utf8.warnings) << where;
+        // Offsets are the file's: the progress line goes by them.
+        EXPECT_EQ(utf16.offset, as_utf16(input.substr(0, utf8.offset), big_endian, mark).size()) << where;
+      }
     }
   }
 }
@@ -132,6 +207,7 @@ TEST_F(ReaderTest, CountAboveCapacityStopsReading) {
   EXPECT_EQ(at.peaks, (Peaks{{1, 1}}));
   const Outcome above = read("ND 2200001\nTS\n1 1\n", 1);
   EXPECT_TRUE(above.count_line_found);
+  EXPECT_FALSE(above.count_valid);
   EXPECT_EQ(above.node_count, 2200001);
   EXPECT_EQ(above.peaks, (Peaks{{0, 0}}));
 }
@@ -156,6 +232,10 @@ TEST_F(ReaderTest, LongLinesKeepMemoryBounded) {
   EXPECT_EQ(out.node_count, 2);
   EXPECT_EQ(out.peaks, (Peaks{{1, 1}, {0, 0}}));
   EXPECT_EQ(out.damaged, 1u);
+  // A line end just before one: nothing to read up to, but the long line.
+  const Outcome after_cr = read("ND 1\rTS\r1 1\r" + huge + "\nTS\n2 2\n", 1);
+  EXPECT_EQ(after_cr.peaks, (Peaks{{2, 2}}));
+  EXPECT_TRUE(after_cr.clean);
   // Without any line end at all.
   const Outcome no_end = read(huge, 1);
   EXPECT_FALSE(no_end.count_line_found);

@@ -66,11 +66,51 @@ TEST_F(RunTest, InputWithoutCountLineWritesNothing) {
   }
 }
 
-TEST_F(RunTest, MoreNodesThanTheTableHoldsWritesNothing) {
-  folder.write("KASOR.dat", "ND 2200001\r\nTS 0\r\n1 1\r\n");
-  EXPECT_EQ(run_capturing_stderr(), kExitNotADataSet);
-  EXPECT_NE(err.find("2200001 Knoten"), std::string::npos) << err;
-  EXPECT_EQ(folder.listing(), "KASOR.dat\n");
+// The count line must name 1 to 2,200,000 nodes. Anything else would write a
+// result of no nodes (or of nodes the table does not hold) over an older one:
+// nothing is written, and the message names the line.
+TEST_F(RunTest, OnlyACountFromOneTo2200000IsACount) {
+  const struct {
+    const char* line;
+    int status;
+    const char* shown;  // in the message, for a count that is none
+  } cases[] = {
+      {"ND 1", kExitOk, nullptr},
+      {"ND  3  ", kExitOk, nullptr},
+      {"ND\t+3\t", kExitOk, nullptr},
+      {"ND 003", kExitOk, nullptr},
+      {"ND 2200000", kExitDamagedInput, nullptr},  // a count this large, and one block of three pairs
+      {"ND", kExitNotADataSet, "„ND“"},
+      {"ND abc", kExitNotADataSet, "„ND abc“"},
+      {"NDX 3", kExitNotADataSet, "„NDX 3“"},
+      {"ND -", kExitNotADataSet, "„ND -“"},
+      {"ND 3.5", kExitNotADataSet, "„ND 3.5“"},
+      {"ND 1e3", kExitNotADataSet, "„ND 1e3“"},
+      {"ND 2x", kExitNotADataSet, "„ND 2x“"},
+      {"ND 0", kExitNotADataSet, "„ND 0“"},
+      {"ND -5", kExitNotADataSet, "„ND -5“"},
+      {"ND 2200001", kExitNotADataSet, "„ND 2200001“"},
+      {"ND 2147483647", kExitNotADataSet, "„ND 2147483647“"},
+      {"ND 2147483648", kExitNotADataSet, "„ND 2147483648“"},
+      {"ND 99999999999", kExitNotADataSet, "„ND 99999999999“"},
+      {"ND\x01\xFF 12345678901234567890123456789012345678901234567890", kExitNotADataSet,
+       "„ND?? 12345678901234567890123456789012345…“"},
+  };
+  const std::string older = "VECTOR\r\nND  1\r\nST  0\r\nTS  0.0\r\n7             8\r\n";
+  for (const auto& c : cases) {
+    folder.write("KASOR.dat", std::string("VECTOR\r\n") + c.line + "\r\nTS 0\r\n1 1\r\n2 2\r\n3 3\r\n");
+    folder.write("KASOR_max.dat", older);
+    EXPECT_EQ(run_capturing_stderr(), c.status) << c.line << "\n" << err;
+    if (c.shown) {
+      EXPECT_EQ(err, std::string("Fehler: KASOR.dat, Zeile 2: ") + c.shown +
+                         " nennt keine Knotenzahl von 1 bis 2.200.000; nichts geschrieben.\n");
+      EXPECT_EQ(folder.read("KASOR_max.dat"), older) << c.line;
+      EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n") << c.line;
+    } else {
+      EXPECT_NE(folder.read("KASOR_max.dat"), older) << c.line;
+    }
+    platform::reset_for_tests();
+  }
 }
 
 TEST_F(RunTest, DamagedInputEndsWithItsOwnStatus) {

@@ -139,8 +139,12 @@ int segments_within_budget(std::int32_t node_count) {
 bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
                              const ReadOptions& options, std::uint64_t& blocks) {
   const int segments_wanted = std::min(options.segments, segments_within_budget(node_count));
+  // The file as it was opened; UTF-16 is read in one pass, its offsets being
+  // no offsets of the text the readers see.
   std::uint64_t size = 0;
-  if (segments_wanted < 2 || node_count <= 0 || !in.file_size(size)) return false;
+  if (segments_wanted < 2 || node_count <= 0 || !in.file_size(size) || in.encoding() != platform::Encoding::kBytes) {
+    return false;
+  }
   const std::uint64_t start = in.offset();
   if (size <= start || size - start < options.parallel_from_bytes) return false;
 
@@ -148,7 +152,9 @@ bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::
   if (cuts.size() < 3) return false;
   std::vector<Segment> segments = read_segments(in.name(), cuts, table, node_count, options);
   if (segments.empty()) return false;
-  const bool exact = same_as_one_pass(segments);
+  // The segments opened the file by its name; if it changed, they may have
+  // read another file, or part of one. The one pass reads it as it now is.
+  const bool exact = same_as_one_pass(segments) && !in.changed();
   if (exact) {
     merge_segments(table, segments, node_count);
     blocks = 0;

@@ -14,8 +14,8 @@
 // proved to give exactly what reading in one pass gives: every segment read
 // without damage up to exactly where the next begins, and no end marker before
 // the last; `blocks` is then the number of block headers read. Otherwise, or
-// when the input is small or one segment is asked for, returns false, with
-// `table` as it was.
+// when the input is small, UTF-16 or one segment is asked for, returns false,
+// with `table` as it was.
 // The whole run stays within this much memory on any number of cores.
 inline constexpr std::uint64_t kMemoryBudget = std::uint64_t{256} << 20;
 

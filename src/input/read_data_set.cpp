@@ -43,6 +43,7 @@ struct BlockLoop {
   std::uint64_t damaged = 0;
   std::uint64_t blocks = 0;
   std::uint64_t counted = 0;  // the offset up to which bytes were counted for the progress line
+  bool end_warned = false;    // the end of the data was warned about already, inside a block
 };
 
 // Counts the bytes read since the last count, once there are enough of them.
@@ -54,12 +55,19 @@ void count_progress(BlockLoop& loop, std::uint64_t at_least = kProgressBytes) {
   loop.counted = at;
 }
 
-// Damage is reported line by line up to a limit; the total comes at the end.
-void warn(BlockLoop& loop, std::uint64_t line, const std::string& what) {
-  if (++loop.damaged > kMostWarnings || !loop.report) return;
-  if (loop.progress) clear_progress(*loop.progress);
-  platform::report("Warnung: KASOR.dat, Zeile " + std::to_string(line) + ": " + what + "\n");
+void report_warning(Progress* progress, const std::string& text) {
+  if (progress) clear_progress(*progress);
+  platform::report("Warnung: KASOR.dat" + text + "\n");
 }
+
+// Damage is reported line by line up to a limit, and the end of the data
+// always; the total comes at the end.
+void warn(BlockLoop& loop, std::uint64_t line, const std::string& what, bool always = false) {
+  if ((++loop.damaged > kMostWarnings && !always) || !loop.report) return;
+  report_warning(loop.progress, ", Zeile " + std::to_string(line) + ": " + what);
+}
+
+std::string read_failure(const platform::InputChannel& in) { return " (" + in.read_failure() + ")"; }
 
 std::string nodes_read(std::int32_t read, std::int32_t count) {
   return "nach Knoten " + std::to_string(read) + " von " + std::to_string(count);
@@ -112,10 +120,15 @@ At read_block(BlockLoop& loop) {
         warn(loop, pair.line, "Zeile nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
         break;
       case PairStatus::kEndOfData:
+        warn(loop, pair.line, "Datei endet im Block " + nodes_read(node - 1, loop.node_count), true);
+        loop.end_warned = true;
+        return At::kEndOfData;
       case PairStatus::kReadError:
         warn(loop, pair.line,
-             (pair.status == PairStatus::kReadError ? "Lesefehler im Block " : "Datei endet im Block ") +
-                 nodes_read(node - 1, loop.node_count));
+             "Lesefehler im Block " + nodes_read(node - 1, loop.node_count) + read_failure(loop.in) +
+                 ", die Daten enden hier",
+             true);
+        loop.end_warned = true;
         return At::kEndOfData;
     }
   }
@@ -139,7 +152,15 @@ BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_
     count_progress(loop);
   }
   count_progress(loop, 0);
-  if (in.read_failed() && loop.damaged == 0) warn(loop, in.line_number(), "Lesefehler, die Daten enden hier");
+  if (at == At::kEndOfData && !loop.end_warned) {
+    if (in.read_failed()) {
+      warn(loop, in.line_number(), "Lesefehler" + read_failure(in) + ", die Daten enden hier", true);
+    } else if (in.ended_in_a_line_of_items()) {
+      // Its last number may be cut short: the file may have been copied or
+      // read while it was still being written.
+      warn(loop, in.line_number(), "die letzte Zeile hat kein Zeilenende; die Datei ist womöglich abgeschnitten", true);
+    }
+  }
   return {loop.damaged, loop.blocks, at == At::kEndMarker};
 }
 
@@ -151,13 +172,22 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
 
   // The count line: the first line that starts with "ND".
   do {
-    if (!in.read_line(line)) return result;
+    result.count_line_number = in.line_number();
+    if (!in.read_line(line)) {
+      result.read_failed = in.read_failed();
+      result.read_failure = in.read_failure();
+      return result;
+    }
   } while (!starts_with(line, 2, "ND"));
   result.count_line_found = true;
+  result.count_line = line;
   // A count text cut short by the line limit is no whole number either.
-  if (!in.line_was_cut()) platform::__vbaI4ErrVar(platform::middle_part(line, 3, line.size() - 2), node_count);
+  std::int32_t count = 0;
+  const bool whole = !in.line_was_cut() && platform::__vbaI4ErrVar(platform::middle_part(line, 3, line.size() - 2), count);
+  if (whole) node_count = count;
+  result.count_valid = whole && count >= 1 && count <= kNodeCapacity;
+  if (!result.count_valid) return result;
 
-  if (node_count > kNodeCapacity) return result;
   if (options.progress) note_read(*options.progress, in.offset());  // the lines up to the count line
   if (!read_blocks_in_parallel(in, table, node_count, options, result.blocks)) {
     if (options.progress) options.progress->done = in.offset();  // what the segments read is read again
@@ -165,10 +195,16 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
     result.damaged_places = read.damaged_places;
     result.blocks = read.blocks;
   }
+  // A file still being written gives peaks of no one moment: they are kept,
+  // but not called clean.
+  result.changed = in.changed();
+  if (result.changed) report_warning(options.progress, " wurde während des Lesens verändert (wird sie noch geschrieben?)");
+  if (result.blocks == 0 && !in.read_failed()) {
+    report_warning(options.progress, ": keine Zeitschritte (TS) gefunden; jeder Knoten erhält 0 und 0");
+  }
   if (result.damaged_places > 0) {
-    if (options.progress) clear_progress(*options.progress);
-    platform::report("Warnung: KASOR.dat ist beschädigt, " + std::to_string(result.damaged_places) +
-                     " Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n");
+    report_warning(options.progress, " ist beschädigt, " + std::to_string(result.damaged_places) +
+                                         " Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.");
   }
   return result;
 }

@@ -3,6 +3,7 @@
 // marker or the end of the file, each pair offered to the peak table.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "input/progress.h"
@@ -22,14 +23,27 @@ struct ReadOptions {
 
 struct ReadResult {
   bool count_line_found = false;
+  // The count line names a node count from 1 to kNodeCapacity; nothing else
+  // is read when it does not.
+  bool count_valid = false;
+  std::uint64_t count_line_number = 0;
+  std::string count_line;            // as read
+  bool read_failed = false;          // before the count line: the file could not be read
+  std::string read_failure;          // the system's reason
   std::uint64_t damaged_places = 0;  // pairs or blocks lost to damage, each warned about
   std::uint64_t blocks = 0;          // block headers read
+  bool changed = false;              // the file changed while it was read
+
+  // True when the peaks are what a clean reading of the whole file gives.
+  bool clean() const { return count_valid && damaged_places == 0 && blocks > 0 && !changed; }
 };
 
 // Reads the data set from `in`, whose next line is its first. Sets
-// `node_count` from the count line. Stops as soon as the count is known to
-// exceed the table's capacity. Large inputs are read in segments where that
-// gives exactly the result of one pass.
+// `node_count` from the count line, and stops there when it is no count from
+// 1 to the table's capacity. Large inputs are read in segments where that
+// gives exactly the result of one pass. Warns on standard error of every
+// damaged place, of a file that changed while it was read, and of a data set
+// without blocks.
 ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int32_t& node_count,
                          const ReadOptions& options);
 

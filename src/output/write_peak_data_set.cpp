@@ -89,14 +89,20 @@ bool write_lines(std::int32_t node_count, const PeakTable& table, const WriteOpt
 
 }  // namespace
 
-bool write_peak_data_set(const std::filesystem::path::string_type& prefix, std::int32_t node_count,
-                         const PeakTable& table, const WriteOptions& options) {
+WriteResult write_peak_data_set(const std::filesystem::path::string_type& prefix, std::int32_t node_count,
+                                const PeakTable& table, const WriteOptions& options) {
+  WriteResult result;
   const std::filesystem::path name(prefix + std::filesystem::path("KASOR_max.dat").native());
-  if (!platform::__vbaFileOpen(platform::kModeOutput, -1, kChannel, name)) return false;
+  if (!platform::__vbaFileOpen(platform::kModeOutput, -1, kChannel, name)) return result;
   // A write that fails stops the writing, and the unfinished file goes.
   if (!write_lines(node_count, table, options)) {
     platform::discard_output(kChannel);
-    return false;
+    return result;
   }
-  return platform::__vbaFileClose(kChannel);
+  result.written = platform::__vbaFileClose(kChannel);
+  // The new name lives in the folder: until the folder is on the disk, a
+  // power cut can bring back the older result.
+  std::string reason;
+  if (result.written && !platform::make_name_durable(name, reason)) result.not_durable = reason;
+  return result;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "peak/peak_table.h"
 
@@ -15,8 +16,12 @@ struct WriteOptions {
   std::int32_t parallel_from_nodes = 2 * 65536;
 };
 
+struct WriteResult {
+  bool written = false;       // the new file is in place; else an older one is as it was
+  std::string not_durable;    // when written: why its name may not survive a power cut, if so
+};
+
 // Writes the peak data set for nodes 1 to `node_count` into the folder that
-// `prefix` (a folder and its separator) names. Returns true once the new file
-// is in place; on false an older file is as it was, and the error reason says why.
-bool write_peak_data_set(const std::filesystem::path::string_type& prefix, std::int32_t node_count,
-                         const PeakTable& table, const WriteOptions& options);
+// `prefix` (a folder and its separator) names. On failure the error reason says why.
+WriteResult write_peak_data_set(const std::filesystem::path::string_type& prefix, std::int32_t node_count,
+                                const PeakTable& table, const WriteOptions& options);

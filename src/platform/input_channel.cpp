@@ -6,9 +6,14 @@
 #include <system_error>
 
 #include "platform/faults.h"
+#include "platform/file_calls.h"
 #include "platform/runtime.h"
+#include "platform/utf16.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -17,15 +22,63 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::FILE* open_for_reading(const fs::path& name) {
+bool is_line_end(char c) { return c == '\n' || c == '\r'; }
+
 #ifdef _WIN32
-  return _wfopen(name.c_str(), L"rb");
-#else
-  return std::fopen(name.c_str(), "rb");
-#endif
+bool stamp_of_handle(HANDLE handle, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info;
+  stamp.regular = GetFileType(handle) == FILE_TYPE_DISK;
+  if (!stamp.regular) return true;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  stamp.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+  stamp.modified = static_cast<std::int64_t>(std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32 |
+                                             info.ftLastWriteTime.dwLowDateTime);
+  stamp.volume = info.dwVolumeSerialNumber;
+  stamp.file = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+  return true;
 }
 
-#ifndef _WIN32
+// What the open file is now, and whether it is a folder.
+bool stamp_of(int fd, FileStamp& stamp, bool& folder) {
+  folder = false;  // a folder does not open as a file here
+  return stamp_of_handle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), stamp);
+}
+
+// What the file that `name` names is now.
+bool stamp_of_name(const fs::path& name, FileStamp& stamp) {
+  const HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = stamp_of_handle(handle, stamp);
+  CloseHandle(handle);
+  return ok;
+}
+#else
+FileStamp stamp_from(const struct stat& st) {
+  FileStamp stamp;
+  stamp.regular = S_ISREG(st.st_mode);
+  stamp.size = static_cast<std::uint64_t>(st.st_size);
+  stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  stamp.volume = static_cast<std::uint64_t>(st.st_dev);
+  stamp.file = static_cast<std::uint64_t>(st.st_ino);
+  return stamp;
+}
+
+bool stamp_of(int fd, FileStamp& stamp, bool& folder) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return false;
+  folder = S_ISDIR(st.st_mode);
+  stamp = stamp_from(st);
+  return true;
+}
+
+bool stamp_of_name(const fs::path& name, FileStamp& stamp) {
+  struct stat st {};
+  if (stat(name.c_str(), &st) != 0) return false;
+  stamp = stamp_from(st);
+  return true;
+}
+
 bool same_ignoring_case(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -56,168 +109,255 @@ fs::path find_ignoring_case(const fs::path& name) {
 }
 #endif
 
-bool is_folder(std::FILE* file) {
-#ifdef _WIN32
-  (void)file;  // a folder does not open as a file here
-  return false;
-#else
-  struct stat st {};
-  return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
-#endif
-}
-
 }  // namespace
 
-bool InputChannel::start(std::FILE* file, const char* memory, std::size_t size, std::uint64_t file_left,
-                         std::uint64_t base) {
+bool InputChannel::start(int fd, const char* memory, std::size_t size, std::uint64_t file_left, std::uint64_t base) {
   buffer_.reset(new (std::nothrow) char[kBufferSize + kPadding]);
   if (!buffer_) {
-    if (file) std::fclose(file);
+    if (fd >= 0) close_descriptor(fd);
     return fail(kOutOfMemory, "input buffer");
   }
-  if (file) std::setvbuf(file, nullptr, _IONBF, 0);  // the channel buffers; stdio need not copy again
-  file_ = file;
+  fd_ = fd;
   memory_ = memory;
   memory_left_ = size;
   file_left_ = file_left;
-  base_ = base;
-  pos_ = end_ = 0;
+  base_ = source_offset_ = base;
+  pos_ = end_ = filled_ = 0;
   buffer_[0] = '\0';
-  exhausted_ = read_error_ = line_cut_ = false;
-  line_fresh_ = true;
+  source_done_ = exhausted_ = read_error_ = changed_ = line_cut_ = false;
+  line_fresh_ = last_byte_line_end_ = true;
   line_ = 1;
   failed_line_ = 0;
+  encoding_ = Encoding::kBytes;
+  raw_.reset();
+  raw_pos_ = raw_end_ = 0;
+  mapped_pos_ = 0;
+  mapped_bytes_ = 0;
+  read_failure_.clear();
   // Nothing is read yet: a read that fails belongs to the reading, not to the opening.
-  first_read_ = base == 0;
+  first_fill_ = base == 0;
   return true;
 }
 
 bool InputChannel::open_file(const fs::path& name) {
   if (is_open()) return fail(kChannelInUse, "input channel");
   fs::path opened = name;
-  std::FILE* file = open_for_reading(name);
+  int error = 0;
+  int fd = open_for_reading(name, error);
 #ifndef _WIN32  // Windows matches names without regard to case already
-  if (!file && errno == ENOENT) {
+  if (fd < 0 && error == ENOENT) {
     const fs::path other = find_ignoring_case(name);
     if (!other.empty()) {
-      file = open_for_reading(other);
+      fd = open_for_reading(other, error);
       opened = other;
     }
   }
 #endif
-  if (!file) {
-    const int code = errno;
-    return fail(code == ENOENT ? kFileNotFound : kAccessDenied, system_reason(code));
-  }
-  if (is_folder(file)) {
-    std::fclose(file);
-    return fail(kAccessDenied, system_reason(EISDIR));
+  if (fd < 0) return fail(error == ENOENT ? kFileNotFound : kAccessDenied, system_reason(error));
+  FileStamp stamp;
+  bool folder = false;
+  if (!stamp_of(fd, stamp, folder) || folder) {
+    close_descriptor(fd);
+    return fail(kAccessDenied, system_reason(folder ? EISDIR : EIO));
   }
   name_ = opened;
-  return start(file, nullptr, 0, UINT64_MAX, 0);
+  if (!start(fd, nullptr, 0, UINT64_MAX, 0)) return false;
+  whole_file_ = true;
+  opened_ = stamp;
+  return true;
 }
 
 bool InputChannel::open_range(const fs::path& name, std::uint64_t begin, std::uint64_t end) {
   if (is_open()) return fail(kChannelInUse, "input channel");
   if (end < begin) return fail(kBadCall, "open");
-  std::FILE* file = open_for_reading(name);
-  if (!file) return fail(kAccessDenied, system_reason(errno));
+  int error = 0;
+  const int fd = open_for_reading(name, error);
+  if (fd < 0) return fail(kAccessDenied, system_reason(error));
 #ifdef _WIN32
-  const bool placed = _fseeki64(file, static_cast<long long>(begin), SEEK_SET) == 0;
+  const bool placed = _lseeki64(fd, static_cast<long long>(begin), SEEK_SET) >= 0;
 #else
-  const bool placed = fseeko(file, static_cast<off_t>(begin), SEEK_SET) == 0;
+  const bool placed = lseek(fd, static_cast<off_t>(begin), SEEK_SET) >= 0;
 #endif
   if (!placed) {
-    std::fclose(file);
-    return fail(kReadFailed, system_reason(errno));
+    const int code = errno;
+    close_descriptor(fd);
+    return fail(kReadFailed, system_reason(code));
   }
   name_ = name;
-  return start(file, nullptr, 0, end - begin, begin);
+  if (!start(fd, nullptr, 0, end - begin, begin)) return false;
+  whole_file_ = false;
+  first_fill_ = false;
+  return true;
 }
 
 bool InputChannel::open_memory(const char* data, std::size_t size) {
   if (is_open()) return fail(kChannelInUse, "input channel");
-  return start(nullptr, data, size, UINT64_MAX, 0);
+  if (!start(-1, data, size, UINT64_MAX, 0)) return false;
+  whole_file_ = true;
+  return true;
 }
 
 void InputChannel::close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ >= 0) close_descriptor(fd_);
+  fd_ = -1;
   memory_ = nullptr;
   memory_left_ = 0;
   buffer_.reset();
-  pos_ = end_ = 0;
+  raw_.reset();
+  pos_ = end_ = filled_ = 0;
   name_.clear();
   scratch_.clear();
 }
 
 bool InputChannel::file_size(std::uint64_t& size) const {
-  if (!file_) return false;
-  std::error_code ec;
-  const auto bytes = fs::file_size(name_, ec);
-  if (ec) return false;
-  size = bytes;
+  if (fd_ < 0 || !whole_file_ || !opened_.regular) return false;
+  size = opened_.size;
   return true;
+}
+
+bool InputChannel::changed() {
+  if (changed_ || fd_ < 0 || !whole_file_ || !opened_.regular) return changed_;
+  FileStamp now, named;
+  bool folder = false;
+  changed_ = !stamp_of(fd_, now, folder) || now != opened_ || !stamp_of_name(name_, named) || named != opened_;
+  return changed_;
+}
+
+std::uint64_t InputChannel::utf16_offset() const {
+  if (mapped_pos_ > pos_) mapped_pos_ = mapped_bytes_ = 0;
+  mapped_bytes_ += utf16_size_of(buffer_.get() + mapped_pos_, pos_ - mapped_pos_);
+  mapped_pos_ = pos_;
+  return base_ + mapped_bytes_;
+}
+
+std::size_t InputChannel::take(char* data, std::size_t size) {
+  if (fd_ < 0) {
+    const std::size_t got = std::min(size, memory_left_);
+    std::memcpy(data, memory_, got);
+    memory_ += got;
+    memory_left_ -= got;
+    source_done_ = memory_left_ == 0;
+    return got;
+  }
+  const auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(size, file_left_));
+  if (asked == 0) {
+    source_done_ = file_left_ == 0;
+    return 0;
+  }
+  // Where this read starts in the file, for the faults that tests inject.
+  const std::uint64_t at = source_offset_;
+  if (g_faults.before_read) g_faults.before_read(at);
+  std::size_t allowed = asked;
+  bool cut_by_fault = false;
+  if (g_faults.read_after >= 0 && at + asked > static_cast<std::uint64_t>(g_faults.read_after)) {
+    const auto limit = static_cast<std::uint64_t>(g_faults.read_after);
+    allowed = at >= limit ? 0 : static_cast<std::size_t>(limit - at);
+    cut_by_fault = true;
+  }
+  int error = 0;
+  const std::size_t got = read_fully(fd_, data, allowed, error);
+  file_left_ -= got;
+  source_offset_ += got;
+  if (got == asked && file_left_ > 0) return got;
+  if (cut_by_fault && got == allowed) error = EIO;
+  source_done_ = true;
+  if (error != 0) {
+    read_error_ = true;
+    read_failure_ = system_reason(error);
+    fail(kReadFailed, read_failure_);
+  }
+  return got;
+}
+
+void InputChannel::detect_encoding() {
+  first_fill_ = false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_.get());
+  std::size_t skip = 0;
+  if (filled_ >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) {
+    pos_ = 3;  // a UTF-8 byte order mark is no part of the first line
+    return;
+  }
+  if (filled_ >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    encoding_ = Encoding::kUtf16Le;
+    skip = 2;
+  } else if (filled_ >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+    encoding_ = Encoding::kUtf16Be;
+    skip = 2;
+  } else if (looks_like_utf16le(bytes, filled_, source_done_)) {
+    encoding_ = Encoding::kUtf16Le;
+  } else {
+    return;
+  }
+  // What was read goes to the UTF-16 side, to be turned into UTF-8 from there.
+  raw_.reset(new (std::nothrow) unsigned char[kBufferSize]);
+  if (!raw_) {
+    encoding_ = Encoding::kBytes;
+    fail(kOutOfMemory, "input buffer");
+    return;
+  }
+  raw_end_ = filled_ - skip;
+  std::memcpy(raw_.get(), bytes + skip, raw_end_);
+  raw_pos_ = 0;
+  base_ = skip;
+  filled_ = 0;
+}
+
+void InputChannel::fill() {
+  char* const data = buffer_.get();
+  if (encoding_ == Encoding::kBytes) {
+    filled_ += take(data + filled_, kBufferSize - filled_);
+    if (first_fill_) detect_encoding();
+    if (encoding_ == Encoding::kBytes) {
+      exhausted_ = source_done_;
+      return;
+    }
+  }
+  for (;;) {
+    const Transcoded t = utf16_to_utf8(raw_.get() + raw_pos_, raw_end_ - raw_pos_, encoding_ == Encoding::kUtf16Be,
+                                       source_done_, data + filled_, kBufferSize - filled_);
+    raw_pos_ += t.consumed;
+    filled_ += t.produced;
+    if (source_done_ || kBufferSize - filled_ < 4) break;
+    std::memmove(raw_.get(), raw_.get() + raw_pos_, raw_end_ - raw_pos_);
+    raw_end_ -= raw_pos_;
+    raw_pos_ = 0;
+    const std::size_t got = take(reinterpret_cast<char*>(raw_.get()) + raw_end_, kBufferSize - raw_end_);
+    raw_end_ += got;
+    if (got == 0 && !source_done_) break;
+  }
+  exhausted_ = source_done_ && raw_pos_ == raw_end_;
 }
 
 bool InputChannel::refill() {
   if (exhausted_) return false;
   char* const data = buffer_.get();
+  if (end_ < filled_) data[end_] = hidden_;
+  const std::size_t unread = end_ - pos_;
   if (pos_ > 0) {
-    std::memmove(data, data + pos_, end_ - pos_);
-    base_ += pos_;
-    end_ -= pos_;
+    base_ += encoding_ == Encoding::kBytes ? pos_ : utf16_offset() - base_;
+    std::memmove(data, data + pos_, filled_ - pos_);
+    filled_ -= pos_;
     pos_ = 0;
   }
-  const std::size_t held = end_;
-  if (file_) {
-    read_file();
-  } else {
-    const std::size_t got = std::min(kBufferSize - end_, memory_left_);
-    std::memcpy(data + end_, memory_, got);
-    memory_ += got;
-    memory_left_ -= got;
-    end_ += got;
-    exhausted_ = memory_left_ == 0;
+  mapped_pos_ = 0;
+  mapped_bytes_ = 0;
+  fill();
+  if (exhausted_ && whole_file_ && fd_ >= 0) changed();
+  std::size_t end = filled_;
+  if (!exhausted_ || read_error_ || changed_) {
+    // Up to the last line end: the rest of the line is still to come, or
+    // never will come whole.
+    while (end > pos_ && !is_line_end(data[end - 1])) --end;
+    // No new line end in a full buffer: a line longer than the buffer, read
+    // as it comes.
+    if (end <= pos_ + unread && !exhausted_) end = filled_;
   }
+  if (exhausted_) filled_ = end;
+  end_ = end;
+  hidden_ = data[end_];
   data[end_] = '\0';
-  // A UTF-8 byte order mark is no part of the first line.
-  if (first_read_ && end_ > 0) {
-    first_read_ = false;
-    if (end_ >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
-  }
-  return end_ > std::max(held, pos_);
-}
-
-void InputChannel::read_file() {
-  const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize - end_, file_left_));
-  if (room == 0) {
-    exhausted_ = file_left_ == 0;
-    return;
-  }
-  // A read fault injected by a test: the file cannot be read from that offset on.
-  std::size_t asked = room;
-  bool cut_by_fault = false;
-  if (g_faults.read_after >= 0) {
-    const std::uint64_t at = base_ + end_;
-    const auto limit = static_cast<std::uint64_t>(g_faults.read_after);
-    if (at + asked > limit) {
-      asked = at >= limit ? 0 : static_cast<std::size_t>(limit - at);
-      cut_by_fault = true;
-    }
-  }
-  const std::size_t got = asked > 0 ? std::fread(buffer_.get() + end_, 1, asked, file_) : 0;
-  file_left_ -= got;
-  end_ += got;
-  if (got == room && file_left_ > 0) return;
-  exhausted_ = true;
-  if (!(cut_by_fault && got == asked) && !std::ferror(file_)) return;
-  read_error_ = true;
-  fail(kReadFailed, system_reason(cut_by_fault ? EIO : errno));
-  // The line that the failed read cut off could end in a number cut short:
-  // only whole lines count as read.
-  const char* const data = buffer_.get();
-  while (end_ > pos_ && data[end_ - 1] != '\n' && data[end_ - 1] != '\r') --end_;
+  if (end_ > pos_) last_byte_line_end_ = is_line_end(data[end_ - 1]);
+  return end_ - pos_ > unread;
 }
 
 }  // namespace platform

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -44,8 +43,23 @@ enum class PairStatus {
 struct PairRead {
   PairStatus status;
   // Unless read: the line to report it at. The line of the latest item that
-  // was no number; at the end of the data, the last line read.
+  // was no number; at the end of the data, the last line read; after a failed
+  // read, the line it kept from being read.
   std::uint64_t line;
+};
+
+// How the file's text is stored. UTF-16 is turned into UTF-8 as it is read,
+// so that every reader sees the same bytes either way.
+enum class Encoding { kBytes, kUtf16Le, kUtf16Be };
+
+// What a file was when it was opened: enough to tell that it changed since.
+struct FileStamp {
+  bool regular = false;  // a file on a disk, not a pipe or a device
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // in the system's finest unit
+  std::uint64_t volume = 0;   // with `file`, which file it is
+  std::uint64_t file = 0;
+  bool operator==(const FileStamp&) const = default;
 };
 
 class InputChannel {
@@ -58,9 +72,11 @@ class InputChannel {
   // Opens the file `name`. When it does not exist but exactly one entry of its
   // folder has that name apart from case, that entry is opened: data sets often
   // come from machines whose file names ignore case. A folder does not open.
+  // A file that starts with a UTF-16 byte order mark, or whose first line is
+  // UTF-16 little-endian, is read as UTF-16.
   bool open_file(const std::filesystem::path& name);
-  // Opens bytes `begin` to `end` (not included) of the file `name`; the data
-  // ends at `end` as a file would.
+  // Opens bytes `begin` to `end` (not included) of the file `name`, read as
+  // bytes; the data ends at `end` as a file would.
   bool open_range(const std::filesystem::path& name, std::uint64_t begin, std::uint64_t end);
   // Opens `size` bytes at `data`, read exactly as a file would be. They must
   // stay in place until the channel is closed.
@@ -97,45 +113,86 @@ class InputChannel {
   // The number of the line that the next byte is in, counted from 1.
   std::uint64_t line_number() const { return line_; }
   // The offset in the file of the next byte.
-  std::uint64_t offset() const { return base_ + pos_; }
-  // True once a read of the file failed; the data ended there.
+  std::uint64_t offset() const { return encoding_ == Encoding::kBytes ? base_ + pos_ : utf16_offset(); }
+  // True once a read of the file failed; the data ended at the last line end
+  // before it, and read_failure() says why.
   bool read_failed() const { return read_error_; }
+  const std::string& read_failure() const { return read_failure_; }
   // The file opened, as found; empty for memory input.
   const std::filesystem::path& name() const { return name_; }
-  // The size of the file; false for memory input.
+  // The size of the file when it was opened; false for memory input, a pipe or a device.
   bool file_size(std::uint64_t& size) const;
+  Encoding encoding() const { return encoding_; }
+
+  // True when the file opened is no longer as it was at the open: another
+  // size or modification time, or its name now names another file. Once
+  // true, it stays true. Memory input, pipes and devices never change: they
+  // are written while they are read by their nature.
+  bool changed();
+  // True at the end of the data when its last line has no line end and holds
+  // items read last: a file cut in the middle of a line of numbers looks so.
+  bool ended_in_a_line_of_items() { return at_end() && !last_byte_line_end_ && !line_fresh_; }
+  // True when the last byte of the data read so far ends a line (or there is none).
+  bool last_byte_ends_line() const { return last_byte_line_end_; }
 
  private:
-  bool start(std::FILE* file, const char* memory, std::size_t size, std::uint64_t file_left, std::uint64_t base);
+  bool start(int fd, const char* memory, std::size_t size, std::uint64_t file_left, std::uint64_t base);
   // Moves the unread bytes to the front of the buffer and reads more. False
   // when no new byte arrived (the end of the data, or a read error).
+  //
+  // Until the data has ended, only the bytes up to the last line end in the
+  // buffer are handed to the readers (end_); the line after it waits for the
+  // rest. So a line is never half read when the data turns out to end inside
+  // it: a read that failed, or a file that changed while it was read, ends the
+  // data at the last line end, and no number cut short is ever taken.
   bool refill();
-  // Reads more of the file after the bytes held. Marks the end of the data,
-  // and a failed read, where it meets them.
-  void read_file();
+  // Appends what the source has to the buffer, up to its size: the bytes
+  // themselves, or UTF-16 turned into UTF-8.
+  void fill();
+  // Reads up to `size` bytes of the source into `data`; marks its end.
+  std::size_t take(char* data, std::size_t size);
+  // The first bytes of a file tell its encoding.
+  void detect_encoding();
+  std::uint64_t utf16_offset() const;
   ItemResult read_item_slowly(std::uint8_t type, float& target);
   ItemResult item_failed(ItemResult result);
   bool skip_separators();
   void skip_long_item();
   PairRead pair_stopped(ItemResult result) const;
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   const char* memory_ = nullptr;  // memory input: what is left of it
   std::size_t memory_left_ = 0;
   std::unique_ptr<char[]> buffer_;
-  std::size_t pos_ = 0;  // next unread byte
-  std::size_t end_ = 0;  // bytes held
+  std::size_t pos_ = 0;     // next unread byte
+  std::size_t end_ = 0;     // bytes the readers may take; a NUL stands at end_
+  std::size_t filled_ = 0;  // bytes held, end_ and the line after it
+  char hidden_ = 0;         // the byte at end_ that the NUL stands in for, when end_ < filled_
   std::filesystem::path name_;
   std::uint64_t base_ = 0;       // offset in the file of buffer_[0]
   std::uint64_t file_left_ = 0;  // bytes still to read from the file (a range may end early)
-  bool exhausted_ = false;       // nothing beyond end_
-  bool first_read_ = false;      // the start of the file is still to be read
+  std::uint64_t source_offset_ = 0;  // offset in the file of the next byte to read from it
+  bool source_done_ = false;     // the file or memory has no more bytes
+  bool exhausted_ = false;       // nothing beyond filled_
+  bool whole_file_ = false;      // a whole file: its encoding and changes are looked at
+  bool first_fill_ = false;      // the start of the data is still to be read
   bool read_error_ = false;
+  bool changed_ = false;
+  bool last_byte_line_end_ = true;
   bool line_fresh_ = true;       // only separators read since the last line end
   bool line_cut_ = false;
   std::uint64_t line_ = 1;       // number of the line that pos_ is in
   std::uint64_t failed_line_ = 0;  // the line of the latest item that was no number
   std::string scratch_;          // a number's text, rewritten for the general conversion
+  std::string read_failure_;
+  FileStamp opened_;
+  // UTF-16: the bytes read and not yet turned into UTF-8.
+  Encoding encoding_ = Encoding::kBytes;
+  std::unique_ptr<unsigned char[]> raw_;
+  std::size_t raw_pos_ = 0, raw_end_ = 0;
+  // UTF-16: offset() counts from buffer_[0] to pos_ once; these keep how far.
+  mutable std::size_t mapped_pos_ = 0;
+  mutable std::uint64_t mapped_bytes_ = 0;
 };
 
 }  // namespace platform

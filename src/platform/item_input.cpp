@@ -81,8 +81,9 @@ ItemResult InputChannel::read_item_slowly(std::uint8_t type, float& target) {
     const char* const data = buffer_.get();
     scan = scan_single(data + pos_, data + end_, exhausted_, value, item_end, scratch_);
     if (scan != Scan::kNeedMore) break;
-    if (pos_ == 0 && end_ == kBufferSize) break;  // longer than the buffer: no number of ours
-    refill();
+    const bool more = refill();
+    if (pos_ == end_) return item_failed(ItemResult::kEndOfData);  // the data ended before the item
+    if (!more && !exhausted_) break;  // longer than the buffer: no number of ours
   }
   if (scan == Scan::kNumber) {
     target = value;
@@ -140,8 +141,10 @@ std::size_t InputChannel::read_plain_pairs(float* xs, float* ys, std::size_t cou
 
 PairRead InputChannel::pair_stopped(ItemResult result) const {
   if (result == ItemResult::kLineNotData) return {PairStatus::kLineNotData, failed_line_};
+  // A failed read: reported at the line it kept from being read.
+  if (read_error_) return {PairStatus::kReadError, line_};
   // The end of the data: reported at the last line that was read.
-  return {read_error_ ? PairStatus::kReadError : PairStatus::kEndOfData, line_ - (line_fresh_ ? 1 : 0)};
+  return {PairStatus::kEndOfData, line_ - (line_fresh_ ? 1 : 0)};
 }
 
 }  // namespace platform

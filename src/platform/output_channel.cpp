@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/faults.h"
+#include "platform/file_calls.h"
 #include "platform/runtime.h"
 
 #ifdef _WIN32
@@ -55,23 +56,33 @@ std::string windows_reason(DWORD code) { return std::error_code(static_cast<int>
 // Creates the temporary file, shared for reading only: while this program
 // has it open, nobody can delete it, and no clean-up takes it for a dead run's.
 // The handle may delete and rename, so that the file is put in place through it.
-std::FILE* create_temporary(const fs::path& name, void*& handle, std::string& reason) {
+void* create_temporary(const fs::path& name, std::string& reason) {
   HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     reason = windows_reason(GetLastError());
     return nullptr;
   }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-  std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
-  if (!file) {
-    if (fd >= 0) _close(fd); else CloseHandle(h);
-    DeleteFileW(name.c_str());
-    reason = system_reason(errno);
-    return nullptr;
+  return h;
+}
+
+// Writes all of `data`, a part at a time if the system takes less.
+bool write_all(void* handle, const char* data, std::size_t size, std::string& reason) {
+  while (size > 0) {
+    DWORD wrote = 0;
+    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    if (!WriteFile(handle, data, ask, &wrote, nullptr)) {
+      reason = windows_reason(GetLastError());
+      return false;
+    }
+    if (wrote == 0) {
+      reason = system_reason(ENOSPC);
+      return false;
+    }
+    data += wrote;
+    size -= wrote;
   }
-  handle = h;
-  return file;
+  return true;
 }
 
 // Replaces `target` with the open file behind `handle`.
@@ -90,57 +101,42 @@ bool rename_open_file(void* handle, const fs::path& target, std::string& reason)
 }
 #else
 // Creates the temporary file and takes its lock, which `lock` holds until it
-// is closed. A clean-up that removed the file between its creation and the
-// lock leaves it without a name; it is then made again.
-std::FILE* create_temporary(const fs::path& name, int& lock, std::string& reason) {
+// is closed; `fd` writes it. A clean-up that removed the file between its
+// creation and the lock leaves it without a name; it is then made again. The
+// file takes the permissions of the target it will replace.
+bool create_temporary(const fs::path& name, const fs::path& target, int& fd, int& lock, std::string& reason) {
+  int error = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      reason = system_reason(errno);
-      return nullptr;
+    const int file = open_retrying(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666, error);
+    if (file < 0) {
+      reason = system_reason(error);
+      return false;
     }
     // A file system without locks still gets its result; only its dead runs'
     // temporaries cannot be told from live ones and are left alone.
-    flock(fd, LOCK_EX);
+    lock_retrying(file, LOCK_EX, error);
     struct stat st {};
-    if (fstat(fd, &st) == 0 && st.st_nlink == 0) {
-      ::close(fd);
+    if (fstat(file, &st) == 0 && st.st_nlink == 0) {
+      ::close(file);
       continue;
     }
-    const int data = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    std::FILE* file = data >= 0 ? fdopen(data, "wb") : nullptr;
-    if (!file) {
+    struct stat older {};
+    if (stat(target.c_str(), &older) == 0 && S_ISREG(older.st_mode)) fchmod(file, older.st_mode & 07777);
+    const int data = fcntl(file, F_DUPFD_CLOEXEC, 0);
+    if (data < 0) {
       reason = system_reason(errno);
-      if (data >= 0) ::close(data);
       ::unlink(name.c_str());
-      ::close(fd);
-      return nullptr;
+      ::close(file);
+      return false;
     }
-    lock = fd;
-    return file;
+    fd = data;
+    lock = file;
+    return true;
   }
   reason = "temporary file removed again and again";
-  return nullptr;
+  return false;
 }
 #endif
-
-// Makes what was written to `file` durable. A sync fault injected by a test
-// fails it as a disk would.
-bool sync_to_disk([[maybe_unused]] std::FILE* file, [[maybe_unused]] void* handle, std::string& reason) {
-  if (g_faults.sync) {
-    reason = system_reason(EIO);
-    return false;
-  }
-#ifdef _WIN32
-  if (FlushFileBuffers(handle)) return true;
-  reason = windows_reason(GetLastError());
-  return false;
-#else
-  if (fsync(fileno(file)) == 0 || errno == EINVAL) return true;  // EINVAL: a file that cannot be synced
-  reason = system_reason(errno);
-  return false;
-#endif
-}
 
 }  // namespace
 
@@ -151,22 +147,22 @@ bool OutputChannel::open_file(const fs::path& target) {
   buffer_.reset(new (std::nothrow) char[kOutputBufferSize]);
   if (!buffer_) return fail(kOutOfMemory, "output buffer");
   std::string reason;
-  std::FILE* file = nullptr;
+  bool created = false;
   if (g_faults.output_open) {
     reason = system_reason(EACCES);
   } else {
 #ifdef _WIN32
-    file = create_temporary(temporary, handle_, reason);
+    handle_ = create_temporary(temporary, reason);
+    created = handle_ != nullptr;
 #else
-    file = create_temporary(temporary, lock_, reason);
+    created = create_temporary(temporary, target, fd_, lock_, reason);
 #endif
   }
-  if (!file) {
+  if (!created) {
     buffer_.reset();
     return fail(kAccessDenied, reason);
   }
-  std::setvbuf(file, nullptr, _IONBF, 0);  // the channel buffers; stdio need not copy again
-  file_ = file;
+  to_file_ = true;
   end_ = column_ = 0;
   written_ = 0;
   write_failed_ = false;
@@ -180,6 +176,7 @@ bool OutputChannel::open_memory() {
   if (is_open()) return fail(kChannelInUse, "output channel");
   buffer_.reset(new (std::nothrow) char[kOutputBufferSize]);
   if (!buffer_) return fail(kOutOfMemory, "output buffer");
+  to_file_ = false;
   end_ = column_ = 0;
   write_failed_ = false;
   collected_.clear();
@@ -198,12 +195,11 @@ bool OutputChannel::note_failure(int code) { return note_failure(system_reason(c
 
 bool OutputChannel::flush() {
   if (write_failed_) return false;
-  if (!file_) {  // output to memory
+  if (!to_file_) {
     collected_.append(buffer_.get(), end_);
     end_ = 0;
     return true;
   }
-  errno = 0;
   std::size_t bytes = end_;
   bool disk_full = false;
   if (g_faults.write_after >= 0 && written_ + bytes > static_cast<std::uint64_t>(g_faults.write_after)) {
@@ -211,12 +207,18 @@ bool OutputChannel::flush() {
     bytes = static_cast<std::size_t>(allowed - std::min(written_, allowed));
     disk_full = true;
   }
-  if (bytes > 0 && std::fwrite(buffer_.get(), 1, bytes, file_) != bytes) return note_failure(errno ? errno : EIO);
+#ifdef _WIN32
+  std::string reason;
+  if (!write_all(handle_, buffer_.get(), bytes, reason)) return note_failure(reason);
+#else
+  int error = 0;
+  if (!write_fully(fd_, buffer_.get(), bytes, error)) return note_failure(error);
+#endif
   written_ += bytes;
   if (disk_full) return note_failure(ENOSPC);
 #ifdef __linux__
   // Start writing to the disk now, so that the sync at the close has little left to wait for.
-  sync_file_range(fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
+  sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
   end_ = 0;
   return true;
@@ -225,23 +227,28 @@ bool OutputChannel::flush() {
 // Flushes and syncs the temporary file, closes it and moves it over the target.
 bool OutputChannel::finish_file() {
   bool ok = flush();
-  if (ok && std::fflush(file_) != 0) ok = note_failure(errno);
   std::string reason;
 #ifdef _WIN32
-  if (ok && !sync_to_disk(file_, handle_, reason)) ok = note_failure(reason);
+  if (ok && g_faults.sync) ok = note_failure(EIO);
+  if (ok && !FlushFileBuffers(handle_)) ok = note_failure(windows_reason(GetLastError()));
   // Renamed while still open, so that no clean-up can take it in between.
   if (ok && g_faults.output_close) ok = note_failure(EIO);
   if (ok && g_faults.rename) ok = note_failure(EACCES);
   if (ok && !rename_open_file(handle_, target_, reason)) ok = note_failure(reason);
-  std::fclose(file_);
+  CloseHandle(handle_);
+  handle_ = nullptr;
 #else
-  if (ok && !sync_to_disk(file_, nullptr, reason)) ok = note_failure(reason);
-  if ((std::fclose(file_) != 0 || g_faults.output_close) && ok) ok = note_failure(g_faults.output_close ? EIO : errno);
+  int error = 0;
+  if (ok && g_faults.sync) ok = note_failure(EIO);
+  // EINVAL: a file that cannot be synced, on a file system that keeps nothing.
+  if (ok && !sync_retrying(fd_, error) && error != EINVAL) ok = note_failure(error);
+  const bool closed = close_checked(fd_, error);
+  fd_ = -1;
+  if (ok && (!closed || g_faults.output_close)) ok = note_failure(g_faults.output_close ? EIO : error);
   // The lock is held until the file has its final name.
   if (ok && g_faults.rename) ok = note_failure(EACCES);
-  if (ok && std::rename(temporary_.c_str(), target_.c_str()) != 0) ok = note_failure(errno);
+  if (ok && !rename_retrying(temporary_.c_str(), target_.c_str(), error)) ok = note_failure(error);
 #endif
-  file_ = nullptr;
   if (!ok) {
     std::error_code ignored;
     fs::remove(temporary_, ignored);
@@ -253,10 +260,11 @@ void OutputChannel::reset() {
 #ifdef _WIN32
   handle_ = nullptr;
 #else
+  if (fd_ >= 0) ::close(fd_);
   if (lock_ >= 0) ::close(lock_);
-  lock_ = -1;
+  fd_ = lock_ = -1;
 #endif
-  file_ = nullptr;
+  to_file_ = false;
   buffer_.reset();
   end_ = column_ = 0;
   target_.clear();
@@ -267,14 +275,19 @@ void OutputChannel::reset() {
 
 bool OutputChannel::close() {
   if (!is_open()) return fail(kChannelNotOpen, "output channel");
-  const bool ok = file_ ? finish_file() : true;
+  const bool ok = to_file_ ? finish_file() : true;
   reset();
   return ok;
 }
 
 void OutputChannel::discard() {
-  if (file_) {
-    std::fclose(file_);
+  if (to_file_) {
+#ifdef _WIN32
+    if (handle_) CloseHandle(handle_);
+#else
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+#endif
     std::error_code ignored;
     fs::remove(temporary_, ignored);
   }
@@ -282,7 +295,7 @@ void OutputChannel::discard() {
 }
 
 bool OutputChannel::take_memory(std::string& bytes) {
-  if (!is_open() || file_) return fail(kBadCall, "not memory output");
+  if (!is_open() || to_file_) return fail(kBadCall, "not memory output");
   flush();
   bytes = std::move(collected_);
   reset();
@@ -325,6 +338,39 @@ void remove_dead_temporaries(const fs::path& target) {
     ::close(fd);
 #endif
   }
+}
+
+bool make_name_durable(const fs::path& file, std::string& reason) {
+  if (g_faults.folder_sync) {
+    reason = system_reason(EIO);
+    return false;
+  }
+#ifdef _WIN32
+  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    reason = windows_reason(GetLastError());
+    return false;
+  }
+  const bool flushed = FlushFileBuffers(handle);
+  if (!flushed) reason = windows_reason(GetLastError());
+  CloseHandle(handle);
+  return flushed;
+#else
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  int error = 0;
+  const int fd = open_retrying(folder.c_str(), O_RDONLY | O_DIRECTORY, 0, error);
+  if (fd < 0) {
+    reason = system_reason(error);
+    return false;
+  }
+  int ignored = 0;
+  // EINVAL: a folder that cannot be synced, on a file system that keeps nothing.
+  const bool synced = sync_folder_retrying(fd, error) || error == EINVAL;
+  if (!synced) reason = system_reason(error);
+  close_checked(fd, ignored);
+  return synced;
+#endif
 }
 
 }  // namespace platform

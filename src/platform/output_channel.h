@@ -5,12 +5,12 @@
 //
 // A file is written under a temporary name beside its target, "<target>.tmp<process id>",
 // held locked while it is written, and only a close that finds every write
-// done puts it in place of the target. A run that is killed leaves the
+// done puts it in place of the target, with the permissions of the file it
+// replaces. A run that is killed leaves the
 // temporary behind; the next run removes it (remove_dead_temporaries).
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -78,7 +78,7 @@ class OutputChannel {
   bool finish_file();
   void reset();
 
-  std::FILE* file_ = nullptr;
+  bool to_file_ = false;  // false: output to memory
   std::unique_ptr<char[]> buffer_;
   std::size_t end_ = 0;     // bytes waiting to be written
   std::size_t column_ = 0;  // characters printed on the current line
@@ -89,14 +89,22 @@ class OutputChannel {
   std::filesystem::path temporary_;
   std::string collected_;  // memory output so far
 #ifdef _WIN32
-  void* handle_ = nullptr;  // the temporary's, which renames it
+  void* handle_ = nullptr;  // the temporary's, which writes and renames it
 #else
-  int lock_ = -1;  // holds the temporary's lock until it is in place or gone
+  int fd_ = -1;    // the temporary, written
+  int lock_ = -1;  // the same file, which holds its lock until it is in place or gone
 #endif
 };
 
 // Removes the temporary files that runs which ended without finishing left
 // beside `target`, and never one that a running program is still writing.
 void remove_dead_temporaries(const std::filesystem::path& target);
+
+// Makes sure that `file`, just put in place under its name, keeps that name
+// after a power cut: the folder that holds it is synced (on Windows, the file
+// is flushed once more under its new name, as a move with write-through does).
+// False, with the system's reason, when that failed; the file is in place all
+// the same.
+bool make_name_durable(const std::filesystem::path& file, std::string& reason);
 
 }  // namespace platform

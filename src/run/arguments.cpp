@@ -27,10 +27,11 @@ std::string help_text(std::string_view version) {
          "  --version    die Version zeigen\n"
          "\n"
          "Exit-Status:\n"
-         "  0  Ergebnis geschrieben, KASOR.dat fehlerfrei gelesen\n"
+         "  0  Ergebnis geschrieben, KASOR.dat vollständig und fehlerfrei gelesen\n"
          "  1  KASOR.dat nicht gefunden oder nicht zu öffnen; nichts geschrieben\n"
          "  2  KASOR_max.dat nicht geschrieben; eine vorhandene Datei bleibt, wie sie war\n"
-         "  3  KASOR.dat ohne Zeile ND oder mit mehr als 2200000 Knoten; nichts geschrieben\n"
-         "  4  Ergebnis geschrieben, aber KASOR.dat beschädigt; Warnungen nennen die Stellen\n"
+         "  3  KASOR.dat ohne Zeile ND mit 1 bis 2.200.000 Knoten, oder nicht lesbar; nichts geschrieben\n"
+         "  4  Ergebnis geschrieben, aber KASOR.dat beschädigt, ohne Zeitschritt, am Ende abgeschnitten\n"
+         "     oder während des Lesens verändert; Warnungen nennen die Stellen\n"
          "  5  nicht gestartet: zu wenig Speicher für die Knotentabelle\n";
 }

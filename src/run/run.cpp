@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "peak/peak_table.h"
 #include "platform/channels.h"
@@ -15,6 +16,32 @@
 namespace {
 
 constexpr int kInputChannel = 1;
+
+// A line of the input as a message shows it: at most 40 characters, each
+// control character and each byte that is no UTF-8 as "?".
+std::string shown(std::string_view line) {
+  constexpr std::size_t kMostShown = 40;
+  std::string text;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < line.size(); ++characters) {
+    if (characters == kMostShown) return text + "…";
+    const auto lead = static_cast<unsigned char>(line[i]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+    bool valid = length > 0 && i + length <= line.size();
+    for (std::size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(line[i + k]) & 0xC0) == 0x80;
+    if (!valid) {
+      text += '?';
+      ++i;
+    } else if (length == 1) {
+      text += lead == '\t' ? ' ' : (lead < 0x20 || lead == 0x7F) ? '?' : line[i];
+      ++i;
+    } else {
+      text.append(line.substr(i, length));
+      i += length;
+    }
+  }
+  return text;
+}
 
 std::filesystem::path in_folder(const std::filesystem::path::string_type& prefix, const char* name) {
   return std::filesystem::path(prefix + std::filesystem::path(name).native());
@@ -38,25 +65,37 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   const ReadResult read = read_data_set(in, table, node_count, read_options);
   platform::__vbaFileClose(kInputChannel);
   clear_progress(progress);
+  if (read.read_failed) {
+    platform::report("Fehler: KASOR.dat konnte nicht gelesen werden (" + read.read_failure + "); nichts geschrieben.\n");
+    return kExitNotADataSet;
+  }
   if (!read.count_line_found) {
     platform::report("Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl (ND); nichts geschrieben.\n");
     return kExitNotADataSet;
   }
-  if (node_count > kNodeCapacity) {
-    platform::report("Fehler: KASOR.dat nennt " + std::to_string(node_count) + " Knoten, mehr als die " +
-                     std::to_string(kNodeCapacity) + ", die das Programm fasst; nichts geschrieben.\n");
+  static_assert(kNodeCapacity == 2'200'000, "the message names the capacity");
+  // A count that is no count would write a result of no nodes, or of nodes
+  // the table does not hold, over an older one: nothing is written.
+  if (!read.count_valid) {
+    platform::report("Fehler: KASOR.dat, Zeile " + std::to_string(read.count_line_number) + ": „" +
+                     shown(read.count_line) + "“ nennt keine Knotenzahl von 1 bis 2.200.000; nichts geschrieben.\n");
     return kExitNotADataSet;
   }
-  if (!write_peak_data_set(prefix, node_count, table, options.write)) {
+  const WriteResult written = write_peak_data_set(prefix, node_count, table, options.write);
+  if (!written.written) {
     platform::report("Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + platform::error_reason() +
                      "); eine vorhandene Datei bleibt unverändert.\n");
     return kExitNotWritten;
+  }
+  if (!written.not_durable.empty()) {
+    platform::report("Warnung: KASOR_max.dat ist geschrieben, doch der Ordner ließ sich nicht auf den Datenträger "
+                     "sichern (" + written.not_durable + "); nach einem Stromausfall kann die ältere Datei zurück sein.\n");
   }
   if (on_terminal) {
     const double seconds = std::chrono::duration<double>(Progress::Clock::now() - progress.start).count();
     platform::report(summary_line(node_count, read.blocks, progress.done, seconds));
   }
-  return read.damaged_places > 0 ? kExitDamagedInput : kExitOk;
+  return read.clean() ? kExitOk : kExitDamagedInput;
 }
 
 }  // namespace
