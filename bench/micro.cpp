@@ -14,13 +14,14 @@
 #include "input/parallel_read.h"
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
+#include "input/ways.h"
 #include "peak/peak_table.h"
-#include "platform/display.h"
-#include "platform/input_channel.h"
-#include "platform/item_input.h"
-#include "platform/number.h"
+#include "platform/channels.h"
+#include "platform/files/input_channel.h"
+#include "platform/numbers/parse_single.h"
+#include "platform/numbers/shortest_single.h"
 #include "platform/runtime.h"
-#include "platform/simd.h"
+#include "platform/system/cpu.h"
 
 namespace {
 
@@ -82,11 +83,10 @@ void ReadPairs(benchmark::State& state) {
   const auto path = std::filesystem::temp_directory_path() / "kasor-bench-pairs.dat";
   const std::size_t pairs = write_pairs(path);
   const auto bytes = std::filesystem::file_size(path);
-  platform::reset_for_tests();
   platform::__vbaOnError(-1);
   for (auto _ : state) {
     platform::InputChannel in;
-    in.open_file(path);
+    if (!in.open_file(path).ok()) state.SkipWithError("open failed");
     float x, y, sum = 0;
     while (in.read_pair(x, y).status == platform::PairStatus::kRead) sum += x + y;
     benchmark::DoNotOptimize(sum);
@@ -94,29 +94,27 @@ void ReadPairs(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * pairs));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   std::filesystem::remove(path);
-  platform::reset_for_tests();
 }
 BENCHMARK(ReadPairs)->Unit(benchmark::kMillisecond);
 
 // The same pairs read in runs, each way this CPU has (0: scalar, 1: AVX2).
 void ReadPlainPairs(benchmark::State& state) {
-  const auto way = static_cast<platform::Simd>(state.range(0));
-  if (way > platform::fastest_simd()) {
+  const Way& way = *kWays[state.range(0)];  // 0: scalar, 1: AVX2
+  if (!can_take(way, platform::cpu_has_avx2())) {
     state.SkipWithError("not on this CPU");
     return;
   }
   const auto path = std::filesystem::temp_directory_path() / "kasor-bench-plain-pairs.dat";
   const std::size_t pairs = write_pairs(path);
   const auto bytes = std::filesystem::file_size(path);
-  platform::reset_for_tests();
   platform::__vbaOnError(-1);
   float xs[256], ys[256];
   for (auto _ : state) {
     platform::InputChannel in;
-    in.open_file(path);
+    if (!in.open_file(path).ok()) state.SkipWithError("open failed");
     float x, y, sum = 0;
     for (;;) {
-      const std::size_t run = in.read_plain_pairs(xs, ys, 256, way);
+      const std::size_t run = in.read_plain_pairs(xs, ys, 256, way.parse_pairs);
       for (std::size_t i = 0; i < run; ++i) sum += xs[i] + ys[i];
       if (run == 256) continue;
       if (in.read_pair(x, y).status != platform::PairStatus::kRead) break;
@@ -127,7 +125,6 @@ void ReadPlainPairs(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * pairs));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   std::filesystem::remove(path);
-  platform::reset_for_tests();
 }
 BENCHMARK(ReadPlainPairs)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -136,8 +133,8 @@ BENCHMARK(ReadPlainPairs)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 // after the first time no pair replaces a peak, but half of them must be
 // rooted to tell, which is the worst case for the branch that skips the root.
 void OfferBlock(benchmark::State& state) {
-  const auto way = static_cast<platform::Simd>(state.range(0));  // 0: scalar, 1: AVX2
-  if (way > platform::fastest_simd()) {
+  const Way& way = *kWays[state.range(0)];  // 0: scalar, 1: AVX2
+  if (!can_take(way, platform::cpu_has_avx2())) {
     state.SkipWithError("not on this CPU");
     return;
   }
@@ -153,7 +150,7 @@ void OfferBlock(benchmark::State& state) {
   for (auto _ : state) {
     for (std::int32_t node = 1; node <= kNodeCapacity; node += 256) {
       const auto i = static_cast<std::size_t>(node - 1);
-      offer_run(table, node, xs.data() + i, ys.data() + i, std::min<std::size_t>(256, xs.size() - i), way);
+      way.offer_run(table, node, xs.data() + i, ys.data() + i, std::min<std::size_t>(256, xs.size() - i));
     }
     benchmark::ClobberMemory();
   }
@@ -178,14 +175,12 @@ void Write2200000Nodes(benchmark::State& state) {
   prefix += std::filesystem::path::preferred_separator;
   WriteOptions options;
   options.writers = static_cast<int>(state.range(0));  // threads that print
-  platform::reset_for_tests();
   platform::__vbaOnError(-1);
   for (auto _ : state) {
-    if (!write_peak_data_set(prefix, kNodeCapacity, table, options).written) state.SkipWithError("write failed");
+    if (!write_peak_data_set(prefix, kNodeCapacity, table, options).status.ok()) state.SkipWithError("write failed");
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kNodeCapacity);
   std::filesystem::remove_all(folder);
-  platform::reset_for_tests();
   release_peak_table(table);
 }
 BENCHMARK(Write2200000Nodes)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -211,20 +206,20 @@ void ReadBlocksInSegments(benchmark::State& state) {
   const int segments = static_cast<int>(state.range(0));
   PeakTable table;
   create_peak_table(table);
-  platform::reset_for_tests();
   platform::__vbaOnError(-1);
-  const ReadOptions options{segments, 0};
+  ReadOptions options;
+  options.segments = segments;
+  options.parallel_from_bytes = 0;
   std::string line;
   for (auto _ : state) {
     platform::InputChannel in;
-    in.open_file(path);
+    if (!in.open_file(path).ok()) state.SkipWithError("open failed");
     while (in.read_line(line) && line.rfind("ND", 0) != 0) {}
     std::uint64_t blocks = 0;
-    if (!read_blocks_in_parallel(in, table, kNodes, options, blocks)) read_blocks(in, table, kNodes, false, options);
+    if (!read_blocks_in_parallel(in, table, kNodes, options, blocks)) read_blocks(in, table, kNodes, options);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   release_peak_table(table);
-  platform::reset_for_tests();
   std::filesystem::remove(path);
 }
 BENCHMARK(ReadBlocksInSegments)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->UseRealTime();

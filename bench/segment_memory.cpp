@@ -10,7 +10,7 @@
 
 #include "input/parallel_read.h"
 #include "input/read_data_set.h"
-#include "platform/input_channel.h"
+#include "platform/files/input_channel.h"
 #include "platform/runtime.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   PeakTable table;
   if (!create_peak_table(table)) return 1;
   platform::InputChannel in;
-  if (!in.open_file(argv[1])) return 1;
+  if (!in.open_file(argv[1]).ok()) return 1;
   std::string line;
   while (in.read_line(line) && line.rfind("ND", 0) != 0) {}
   const auto nodes = static_cast<std::int32_t>(std::atol(line.c_str() + 2));
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   options.segments = std::atoi(argv[2]);
   options.parallel_from_bytes = 0;
   std::uint64_t blocks = 0;
-  if (!read_blocks_in_parallel(in, table, nodes, options, blocks)) read_blocks(in, table, nodes, false, options);
+  if (!read_blocks_in_parallel(in, table, nodes, options, blocks)) read_blocks(in, table, nodes, options);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("%d cores: %d segments, %.1f MiB peak\n", options.segments,

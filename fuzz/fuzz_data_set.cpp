@@ -22,9 +22,10 @@
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
 #include "peak/peak_table.h"
-#include "platform/input_channel.h"
+#include "input/ways.h"
+#include "platform/files/input_channel.h"
 #include "platform/runtime.h"
-#include "platform/simd.h"
+#include "platform/system/cpu.h"
 
 namespace {
 
@@ -83,12 +84,12 @@ PeakTable& table_once(int which) {
   return tables[which];
 }
 
-Read read_from(const char* data, std::size_t size, PeakTable& table, platform::Simd simd = platform::Simd::kScalar) {
+Read read_from(const char* data, std::size_t size, PeakTable& table, const Way& way = kScalarWay) {
   Read read;
   platform::InputChannel in;
-  check(in.open_memory(data, size));
+  check(in.open_memory(data, size).ok());
   ReadOptions options;
-  options.simd = simd;
+  options.way = &way;
   read.result = read_data_set(in, table, read.node_count, options);
   return read;
 }
@@ -96,7 +97,7 @@ Read read_from(const char* data, std::size_t size, PeakTable& table, platform::S
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  platform::reset_for_tests();
+  platform::reset_error_number();
   platform::__vbaOnError(-1);
   PeakTable& table = table_once(0);
   PeakTable& again = table_once(1);
@@ -105,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (first.result.count_valid && first.node_count <= kMostNodesWritten) {
     PeakTable& segmented = table_once(2);
     // The fastest way of reading runs of pairs reads what the scalar way reads.
-    const Read fastest = read_from(reinterpret_cast<const char*>(data), size, segmented, platform::fastest_simd());
+    const Read fastest = read_from(reinterpret_cast<const char*>(data), size, segmented, choose_way("", platform::cpu_has_avx2()));
     check(fastest.node_count == first.node_count && fastest.result.damaged_places == first.result.damaged_places);
     check(same_peaks(table, segmented, first.node_count));
     clear_peak_table(segmented, first.node_count);
@@ -117,15 +118,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Read parallel;
     platform::InputChannel in;
-    check(in.open_file(input));
-    ReadOptions three_segments{3, 0};
-    three_segments.simd = platform::fastest_simd();
+    check(in.open_file(input).ok());
+    ReadOptions three_segments;
+    three_segments.segments = 3;
+    three_segments.parallel_from_bytes = 0;
+    three_segments.way = &choose_way("", platform::cpu_has_avx2());
     parallel.result = read_data_set(in, segmented, parallel.node_count, three_segments);
     check(parallel.node_count == first.node_count && parallel.result.damaged_places == first.result.damaged_places);
     check(same_peaks(table, segmented, first.node_count));
     clear_peak_table(segmented, first.node_count);
 
-    check(write_peak_data_set(output_prefix(), first.node_count, table, WriteOptions{}).written);
+    check(write_peak_data_set(output_prefix(), first.node_count, table, WriteOptions{}).status.ok());
     const std::string result = read_result();
 
     const Read second = read_from(result.data(), result.size(), again);
@@ -137,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // A peak of magnitude 0 is never offered back: it stays (0, 0), as it was.
       check(std::memcmp(&x, &x2, sizeof x) == 0 && std::memcmp(&y, &y2, sizeof y) == 0);
     }
-    check(write_peak_data_set(output_prefix(), second.node_count, again, WriteOptions{}).written);
+    check(write_peak_data_set(output_prefix(), second.node_count, again, WriteOptions{}).status.ok());
     check(read_result() == result);
     clear_peak_table(again, first.node_count);
 
@@ -152,6 +155,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   clear_peak_table(table, first.node_count);
   clear_peak_table(again, first.node_count);
-  platform::reset_for_tests();
   return 0;
 }

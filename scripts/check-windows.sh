@@ -54,12 +54,15 @@ run "$d"
 check "damaged input: status 4 and a result" \
   test "$status" = 4 -a "$(grep -c . "$d/KASOR_max.dat")" = 7
 
-d=$(fresh no-count)
-printf 'VECTOR\nTS 0\n1 1\n' > "$d/KASOR.dat"
-printf 'older\r\n' > "$d/KASOR_max.dat"
-run "$d"
-check "no count line: status 3, the older result kept" \
-  test "$status" = 3 -a "$(cat "$d/KASOR_max.dat")" = "$(printf 'older\r\n')"
+# Inputs that are no data set: status 3, and an older result kept.
+for count_line in 'no count line:VECTOR' 'a count line without a count:ND abc'; do
+  d=$(fresh "${count_line%%:*}")
+  printf '%s\r\nTS 0\r\n1 1\r\n' "${count_line#*:}" > "$d/KASOR.dat"
+  printf 'older\r\n' > "$d/KASOR_max.dat"
+  run "$d"
+  check "${count_line%%:*}: status 3, the older result kept" \
+    test "$status" = 3 -a "$(cat "$d/KASOR_max.dat")" = "$(printf 'older\r\n')"
+done
 
 # Saved as UTF-16, as PowerShell and Notepad's "Unicode" save text.
 d=$(fresh utf16)
@@ -67,13 +70,6 @@ d=$(fresh utf16)
 run "$d"
 check "UTF-16 input gives the bytes of the same text in UTF-8" \
   test "$status" = 0 -a "$(od -An -c "$d/KASOR_max.dat")" = "$(printf "$expected" | od -An -c)"
-
-d=$(fresh count)
-printf 'older\r\n' > "$d/KASOR_max.dat"
-printf 'ND abc\r\nTS\r\n1 1\r\n' > "$d/KASOR.dat"
-run "$d"
-check "a count line without a count: status 3, the older result kept" \
-  test "$status" = 3 -a "$(cat "$d/KASOR_max.dat")" = "$(printf 'older\r\n')"
 
 d=$(fresh unwritable)
 printf "$ten_lines" > "$d/KASOR.dat"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime.h"
+#include "runtime_reset.h"
 #include "temp_folder.h"
 
 namespace {
@@ -10,10 +11,10 @@ namespace {
 class ChannelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::reset_for_tests();
+    reset_runtime();
     platform::__vbaOnError(-1);
   }
-  void TearDown() override { platform::reset_for_tests(); }
+  void TearDown() override { reset_runtime(); }
   TempFolder folder;
 };
 

@@ -1,14 +1,17 @@
-// What the program does when the system fails it while writing the result.
+// What the program does when the system fails it: faults made to happen in
+// the files it reads and writes.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <functional>
 
-#include "platform/faults.h"
+#include "platform/files/faults.h"
 #include "platform/runtime.h"
+#include "runtime_reset.h"
 #include "run/run.h"
 #include "temp_folder.h"
 
@@ -17,17 +20,27 @@ namespace {
 class FaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::reset_for_tests();
+    reset_runtime();
     std::string input = "VECTOR\r\nND 80000\r\nST 0\r\nTS 0 0.0\r\n";
     for (int node = 1; node <= 80000; ++node) input += std::to_string(node) + ".25 -0.5\r\n";
     folder.write("KASOR.dat", input);
   }
-  void TearDown() override { platform::reset_for_tests(); }
+  void TearDown() override { reset_runtime(); }
+
+  // Runs with `faults`; standard error goes to `err`.
+  int run_with(platform::Faults& faults, RunOptions options = options_for_this_machine()) {
+    options.faults = &faults;
+    ::testing::internal::CaptureStderr();
+    const int status = run(options);
+    err = ::testing::internal::GetCapturedStderr();
+    reset_runtime();
+    return status;
+  }
 
   // The size of the complete result, from a run without faults.
   std::int64_t result_size() {
     EXPECT_EQ(run(options_for_this_machine()), kExitOk);
-    platform::reset_for_tests();
+    reset_runtime();
     const auto size = static_cast<std::int64_t>(folder.read("KASOR_max.dat").size());
     std::filesystem::remove(folder.path() / "KASOR_max.dat");
     return size;
@@ -35,14 +48,13 @@ class FaultTest : public ::testing::Test {
 
   // Runs with a fault injected over an older result; everything must be as before.
   template <class Inject>
-  void expect_nothing_lost(const char* name, Inject inject, const char* reason) {
+  void expect_nothing_lost(const char* name, Inject inject, const char* reason,
+                           RunOptions options = options_for_this_machine()) {
     const std::string older = "VECTOR\r\nND  1\r\nST  0\r\nTS  0.0\r\n7             8\r\n";
     folder.write("KASOR_max.dat", older);
-    inject(platform::g_faults);
-    ::testing::internal::CaptureStderr();
-    const int status = run(options_for_this_machine());
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    platform::reset_for_tests();
+    platform::Faults faults;
+    inject(faults);
+    const int status = run_with(faults, options);
     EXPECT_EQ(status, kExitNotWritten) << name;
     EXPECT_EQ(folder.read("KASOR_max.dat"), older) << name;
     EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n") << name;
@@ -50,6 +62,7 @@ class FaultTest : public ::testing::Test {
     EXPECT_NE(err.find(reason), std::string::npos) << name << ": " << err;
   }
   TempFolder folder;
+  std::string err;
 };
 
 TEST_F(FaultTest, EveryFailureKeepsTheOlderResult) {
@@ -63,6 +76,15 @@ TEST_F(FaultTest, EveryFailureKeepsTheOlderResult) {
   expect_nothing_lost("sync", [](platform::Faults& f) { f.sync = true; }, "Input/output error");
   expect_nothing_lost("close", [](platform::Faults& f) { f.output_close = true; }, "error");
   expect_nothing_lost("rename", [](platform::Faults& f) { f.rename = true; }, "ermission");
+}
+
+// A printer on a helper thread that fails reports its own reason, not
+// whatever this thread met last ("end of file", say).
+TEST_F(FaultTest, AHelperThreadsFailureIsReportedWithItsOwnReason) {
+  RunOptions options = options_for_this_machine();
+  options.write = {.writers = 2, .nodes_per_chunk = 1000, .parallel_from_nodes = 0};
+  expect_nothing_lost("memory for a helper", [](platform::Faults& f) { f.memory_output = true; },
+                      platform::system_reason(ENOMEM).c_str(), options);
 }
 
 // A read that fails ends the data there: what was read before is written,
@@ -84,12 +106,9 @@ TEST_F(FaultTest, AFailedReadKeepsWhatWasReadBeforeIt) {
        "80000.25      -0.5\r\n"},
   };
   for (const auto& c : cases) {
-    platform::g_faults.read_after = static_cast<std::int64_t>(c.fails_at);
-    ::testing::internal::CaptureStderr();
-    const int status = run(options_for_this_machine());
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    platform::reset_for_tests();
-    EXPECT_EQ(status, kExitDamagedInput) << c.name;
+    platform::Faults faults;
+    faults.read_after = static_cast<std::int64_t>(c.fails_at);
+    EXPECT_EQ(run_with(faults), kExitDamagedInput) << c.name;
     EXPECT_NE(err.find(c.warning), std::string::npos) << c.name << ": " << err;
     const std::string result = folder.read("KASOR_max.dat");
     EXPECT_NE(result.find("\r\n49999.25      -0.5\r\n"), std::string::npos) << c.name;
@@ -132,12 +151,9 @@ TEST_F(FaultTest, AFailedReadIsWarnedAboutOnceWhereItStoppedTheData) {
     const std::string& bytes = c.other_input ? *c.other_input : input;
     folder.write("KASOR.dat", bytes);
     folder.write("KASOR_max.dat", older);
-    platform::g_faults.read_after = static_cast<std::int64_t>(bytes.find(c.fails_in) + (c.other_input ? (3 << 19) : 2));
-    ::testing::internal::CaptureStderr();
-    const int status = run(options_for_this_machine());
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    platform::reset_for_tests();
-    EXPECT_EQ(status, c.status) << c.fails_in;
+    platform::Faults faults;
+    faults.read_after = static_cast<std::int64_t>(bytes.find(c.fails_in) + (c.other_input ? (3 << 19) : 2));
+    EXPECT_EQ(run_with(faults), c.status) << c.fails_in;
     if (c.other_input) {
       EXPECT_EQ(err.rfind(c.err, 0), 0u) << err;
       EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;  // and the total
@@ -153,15 +169,13 @@ TEST_F(FaultTest, AFailedReadIsWarnedAboutOnceWhereItStoppedTheData) {
 TEST_F(FaultTest, InterruptedCallsAreMadeAgain) {
   ASSERT_EQ(run(options_for_this_machine()), kExitOk);
   const std::string expected = folder.read("KASOR_max.dat");
+  reset_runtime();
   for (int call = 0; call < static_cast<int>(platform::Call::kCount); ++call) {
-    platform::reset_for_tests();
+    platform::Faults faults;
     // An interrupted close has closed all the same: it is never made again.
-    platform::g_faults.interrupted[call] = call == static_cast<int>(platform::Call::kClose) ? 1 : 3;
-    ::testing::internal::CaptureStderr();
-    const int status = run(options_for_this_machine());
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(platform::g_faults.interrupted[call], 0) << "call " << call << " was never made";
-    platform::reset_for_tests();
+    faults.interrupted[call] = call == static_cast<int>(platform::Call::kClose) ? 1 : 3;
+    const int status = run_with(faults);
+    EXPECT_EQ(faults.interrupted[call], 0) << "call " << call << " was never made";
     EXPECT_EQ(status, kExitOk) << "call " << call << ": " << err;
     EXPECT_EQ(err, "") << "call " << call;
     EXPECT_EQ(folder.read("KASOR_max.dat"), expected) << "call " << call;
@@ -174,11 +188,10 @@ TEST_F(FaultTest, InterruptedCallsAreMadeAgain) {
 TEST_F(FaultTest, AFolderThatCannotBeSyncedIsAWarning) {
   ASSERT_EQ(run(options_for_this_machine()), kExitOk);
   const std::string expected = folder.read("KASOR_max.dat");
-  platform::reset_for_tests();
-  platform::g_faults.folder_sync = true;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(run(options_for_this_machine()), kExitOk);
-  const std::string err = ::testing::internal::GetCapturedStderr();
+  reset_runtime();
+  platform::Faults faults;
+  faults.folder_sync = true;
+  EXPECT_EQ(run_with(faults), kExitOk);
   EXPECT_NE(err.find("Warnung: KASOR_max.dat ist geschrieben, doch der Ordner"), std::string::npos) << err;
   EXPECT_EQ(folder.read("KASOR_max.dat"), expected);
 }
@@ -222,16 +235,14 @@ TEST_F(FaultTest, AFileThatChangesWhileItIsReadIsNeverClean) {
   for (const auto& c : cases) {
     for (int segments : {1, 2}) {
       folder.write("KASOR.dat", input);
-      platform::g_faults.before_read = [&](std::uint64_t offset) {
+      platform::Faults faults;
+      faults.before_read = [&](std::uint64_t offset) {
         if (offset == 0) c.change();
       };
       RunOptions options = options_for_this_machine();
       options.read.segments = segments;
       options.read.parallel_from_bytes = 0;
-      ::testing::internal::CaptureStderr();
-      const int status = run(options);
-      const std::string err = ::testing::internal::GetCapturedStderr();
-      platform::reset_for_tests();
+      const int status = run_with(faults, options);
       const std::string where = std::string(c.name) + ", segments " + std::to_string(segments);
       EXPECT_EQ(status, kExitDamagedInput) << where;
       EXPECT_EQ(folder.read("KASOR_max.dat"), std::string("VECTOR\r\nND  2\r\nST  0\r\nTS  0.0\r\n") + c.peaks) << where;
@@ -245,8 +256,9 @@ TEST_F(FaultTest, AFileThatChangesWhileItIsReadIsNeverClean) {
 
 TEST_F(FaultTest, ExactlyEnoughRoomIsEnough) {
   const std::int64_t size = result_size();
-  platform::g_faults.write_after = size;
-  EXPECT_EQ(run(options_for_this_machine()), kExitOk);
+  platform::Faults faults;
+  faults.write_after = size;
+  EXPECT_EQ(run_with(faults), kExitOk);
   EXPECT_EQ(static_cast<std::int64_t>(folder.read("KASOR_max.dat").size()), size);
   EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
 }

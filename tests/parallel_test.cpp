@@ -10,8 +10,9 @@
 #include "input/parallel_read.h"
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
-#include "platform/input_channel.h"
+#include "platform/files/input_channel.h"
 #include "platform/runtime.h"
+#include "runtime_reset.h"
 #include "run/run.h"
 #include "temp_folder.h"
 
@@ -26,13 +27,14 @@ struct Outcome {
 
 class ParallelTest : public ::testing::Test {
  protected:
-  void TearDown() override { platform::reset_for_tests(); }
+  void TearDown() override { reset_runtime(); }
 
   Outcome run_with(int segments, int writers) {
     RunOptions options;
-    options.read = {segments, 0};
-    options.write = {writers, 7, 0};
-    platform::reset_for_tests();
+    options.read.segments = segments;
+    options.read.parallel_from_bytes = 0;
+    options.write = {.writers = writers, .nodes_per_chunk = 7, .parallel_from_nodes = 0};
+    reset_runtime();
     std::filesystem::remove(folder.path() / "KASOR_max.dat");
     ::testing::internal::CaptureStderr();
     Outcome out;
@@ -45,24 +47,25 @@ class ParallelTest : public ::testing::Test {
   // True when the blocks of the input were read in parallel and gave exactly
   // the peaks of a read in one pass.
   bool parallel_read_taken(int segments) {
-    platform::reset_for_tests();
-    platform::__vbaOnError(-1);
     PeakTable table, reference;
     EXPECT_TRUE(create_peak_table(table) && create_peak_table(reference));
     std::int32_t count = 0;
     std::string line;
     const auto input = folder.path() / "KASOR.dat";
     auto open_after_count_line = [&](platform::InputChannel& in) {
-      EXPECT_TRUE(in.open_file(input));
+      EXPECT_TRUE(in.open_file(input).ok());
       while (in.read_line(line) && line.rfind("ND", 0) != 0) {}
       count = std::stoi(line.substr(2));
     };
     platform::InputChannel in, again;
     open_after_count_line(in);
     std::uint64_t blocks = 0;
-    const bool taken = read_blocks_in_parallel(in, table, count, ReadOptions{segments, 0}, blocks);
+    ReadOptions options;
+    options.segments = segments;
+    options.parallel_from_bytes = 0;
+    const bool taken = read_blocks_in_parallel(in, table, count, options, blocks);
     open_after_count_line(again);
-    read_blocks(again, reference, count, false, ReadOptions{});
+    read_blocks(again, reference, count, ReadOptions{});
     for (std::int32_t node = 1; node <= count && taken; ++node) {
       EXPECT_EQ(std::memcmp(&table.x[node], &reference.x[node], 4), 0) << node;
       EXPECT_EQ(std::memcmp(&table.y[node], &reference.y[node], 4), 0) << node;

@@ -6,8 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/input_channel.h"
-#include "platform/runtime.h"
+#include "platform/files/input_channel.h"
 #include "temp_folder.h"
 
 namespace {
@@ -27,21 +26,17 @@ struct Outcome {
 
 class ReaderTest : public ::testing::Test {
  protected:
-  void TearDown() override { platform::reset_for_tests(); }
-
   // Reads `bytes` as the input file and reports the first `nodes` peaks.
   Outcome read(const std::string& bytes, int nodes) {
     folder.write("KASOR.dat", bytes);
-    platform::reset_for_tests();
     PeakTable table;
     EXPECT_TRUE(create_peak_table(table));
-    platform::__vbaOnError(-1);
     platform::InputChannel in;
-    EXPECT_TRUE(in.open_file(folder.path() / "KASOR.dat"));
+    EXPECT_TRUE(in.open_file(folder.path() / "KASOR.dat").ok());
     Outcome out{};
-    ::testing::internal::CaptureStderr();
-    const ReadResult result = read_data_set(in, table, out.node_count, ReadOptions{});
-    out.warnings = ::testing::internal::GetCapturedStderr();
+    ReadOptions options;
+    options.reports.warning = [&out](const std::string& text) { out.warnings += text; };
+    const ReadResult result = read_data_set(in, table, out.node_count, options);
     out.count_line_found = result.count_line_found;
     out.count_valid = result.count_valid;
     out.clean = result.clean();

@@ -2,15 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "peak/peak_table.h"
 #include "platform/channels.h"
+#include "platform/numbers/math.h"
+#include "runtime_reset.h"
 
 namespace {
 
 class RuntimeTest : public ::testing::Test {
  protected:
-  void SetUp() override { platform::reset_for_tests(); }
-  void TearDown() override { platform::reset_for_tests(); }
+  void SetUp() override { reset_runtime(); }
+  void TearDown() override { reset_runtime(); }
 };
 
 TEST_F(RuntimeTest, ErrorNumberStartsAtZeroAndKeepsTheLatestFailure) {
@@ -31,6 +32,10 @@ TEST_F(RuntimeTest, ServicesReportFailureAndContinue) {
   EXPECT_FALSE(platform::__vbaFileOpen(1, 128, 1, "x"));  // no record length
   EXPECT_FALSE(platform::__vbaFileClose(2));
   EXPECT_EQ(platform::error_number(), platform::kChannelNotOpen);
+  std::int32_t value = 7;
+  EXPECT_FALSE(platform::__vbaI4ErrVar("3.5", value));
+  EXPECT_EQ(platform::error_number(), platform::kNoWholeNumber);
+  EXPECT_EQ(value, 7);
 }
 
 TEST_F(RuntimeTest, AFailureBeforeContinueOnFailureEndsTheRun) {

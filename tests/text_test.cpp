@@ -1,8 +1,7 @@
-#include "platform/text.h"
+#include "platform/numbers/text.h"
+#include "platform/numbers/whole_number.h"
 
 #include <gtest/gtest.h>
-
-#include "platform/runtime.h"
 
 namespace {
 
@@ -19,8 +18,6 @@ TEST(Text, LeftAndMiddleParts) {
 }
 
 TEST(Text, WholeNumberConversion) {
-  platform::reset_for_tests();
-  platform::__vbaOnError(-1);
   const struct {
     const char* text;
     bool ok;
@@ -36,13 +33,9 @@ TEST(Text, WholeNumberConversion) {
   };
   for (const auto& c : cases) {
     std::int32_t value = 77;
-    EXPECT_EQ(platform::__vbaI4ErrVar(c.text, value), c.ok) << '"' << c.text << '"';
+    EXPECT_EQ(platform::parse_whole_number(c.text, value), c.ok) << '"' << c.text << '"';
     EXPECT_EQ(value, c.ok ? c.value : 77) << '"' << c.text << '"';
-    if (!c.ok) {
-      EXPECT_EQ(platform::error_number(), platform::kNoWholeNumber);
-    }
   }
-  platform::reset_for_tests();
 }
 
 }  // namespace

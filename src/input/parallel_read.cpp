@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "platform/jobs.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ std::uint64_t next_block_header(const std::filesystem::path& name, std::uint64_t
   // From the byte before: the rest of its line is passed over, and if that
   // byte ends a line, the next line starts exactly at `from`.
   platform::InputChannel scan;
-  if (!scan.open_range(name, from - 1, size)) return 0;
+  if (!scan.open_range(name, from - 1, size).ok()) return 0;
   std::string line;
   line.reserve(platform::kLineKeep);
   scan.read_line(line);
@@ -68,17 +69,19 @@ void read_segment(const std::filesystem::path& name, Segment& segment, std::int3
   // after it must replace that page and interrupt every other core to do so.
   clear_peak_table(segment.table, node_count);
   platform::InputChannel in;
-  segment.opened = in.open_range(name, segment.begin, segment.end);
+  segment.opened = in.open_range(name, segment.begin, segment.end, options.faults).ok();
   if (!segment.opened) return;
-  segment.read = read_blocks(in, segment.table, node_count, false, options);
+  segment.read = read_blocks(in, segment.table, node_count, options);
   segment.read_failed = in.read_failed();
 }
 
 // Reads the segments between `cuts`, the first into `table` on this thread,
-// each other into a table of its own on a thread of its own. Returns them, or
-// nothing when a table could not be had.
+// each other into a table of its own on a thread of its own, all in silence:
+// a warning of theirs is the one pass's to give. Returns them, or nothing
+// when a table could not be had.
 std::vector<Segment> read_segments(const std::filesystem::path& name, const std::vector<std::uint64_t>& cuts,
-                                   PeakTable& table, std::int32_t node_count, const ReadOptions& options) {
+                                   PeakTable& table, std::int32_t node_count, ReadOptions options) {
+  options.reports.warning = nullptr;
   std::vector<Segment> segments(cuts.size() - 1);
   bool tables_ready = true;
   for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -96,14 +99,11 @@ std::vector<Segment> read_segments(const std::filesystem::path& name, const std:
   }
   std::vector<std::thread> threads;
   for (std::size_t i = 1; i < segments.size(); ++i) {
-    try {
-      threads.emplace_back(read_segment, std::cref(name), std::ref(segments[i]), node_count, std::cref(options));
-    } catch (const std::system_error&) {  // no thread to be had: read it here
-      read_segment(name, segments[i], node_count, options);
-    }
+    Segment& segment = segments[i];
+    platform::start_job(threads, [&name, &segment, node_count, &options] { read_segment(name, segment, node_count, options); });
   }
   read_segment(name, segments[0], node_count, options);
-  for (std::thread& t : threads) t.join();
+  platform::finish_jobs(threads);
   return segments;
 }
 

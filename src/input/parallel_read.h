@@ -6,16 +6,8 @@
 
 #include "input/read_data_set.h"
 #include "peak/peak_table.h"
-#include "platform/input_channel.h"
+#include "platform/files/input_channel.h"
 
-// Reads the blocks that follow the count line on `in` (which it leaves where
-// it is) in segments, each from a line starting with "TS", each into a table
-// of its own, and merges the tables in input order. Returns true when that
-// proved to give exactly what reading in one pass gives: every segment read
-// without damage up to exactly where the next begins, and no end marker before
-// the last; `blocks` is then the number of block headers read. Otherwise, or
-// when the input is small, UTF-16 or one segment is asked for, returns false,
-// with `table` as it was.
 // The whole run stays within this much memory on any number of cores.
 inline constexpr std::uint64_t kMemoryBudget = std::uint64_t{256} << 20;
 
@@ -23,5 +15,13 @@ inline constexpr std::uint64_t kMemoryBudget = std::uint64_t{256} << 20;
 // beside the run's own table, buffers and printers: at least 1.
 int segments_within_budget(std::int32_t node_count);
 
+// Reads the blocks that follow the count line on `in` (which it leaves where
+// it is) in segments, each from a line starting with "TS", each into a table
+// of its own, and merges the tables in input order. Returns true when that
+// proved to give exactly what reading in one pass gives: every segment read
+// without damage up to exactly where the next begins, no end marker before
+// the last, and the file unchanged; `blocks` is then the number of block
+// headers read. Otherwise, or when the input is small, UTF-16 or one segment
+// is asked for, returns false, with `table` as it was.
 bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
                              const ReadOptions& options, std::uint64_t& blocks);

@@ -4,9 +4,8 @@
 #include <string>
 
 #include "input/parallel_read.h"
-#include "platform/console.h"
-#include "platform/item_input.h"
-#include "platform/text.h"
+#include "platform/numbers/text.h"
+#include "platform/runtime.h"
 
 namespace {
 
@@ -34,9 +33,7 @@ struct BlockLoop {
   platform::InputChannel& in;
   PeakTable& table;
   std::int32_t node_count;
-  bool report;
-  Progress* progress;
-  platform::Simd simd;
+  const ReadOptions& options;
   std::string line;
   float xs[kRun];
   float ys[kRun];
@@ -48,23 +45,22 @@ struct BlockLoop {
 
 // Counts the bytes read since the last count, once there are enough of them.
 void count_progress(BlockLoop& loop, std::uint64_t at_least = kProgressBytes) {
-  if (!loop.progress) return;
+  if (!loop.options.reports.read) return;
   const std::uint64_t at = loop.in.offset();
   if (at - loop.counted < at_least) return;
-  note_read(*loop.progress, at - loop.counted);
+  loop.options.reports.read(at - loop.counted);
   loop.counted = at;
 }
 
-void report_warning(Progress* progress, const std::string& text) {
-  if (progress) clear_progress(*progress);
-  platform::report("Warnung: KASOR.dat" + text + "\n");
+void report_warning(const ReadOptions& options, const std::string& text) {
+  if (options.reports.warning) options.reports.warning("Warnung: KASOR.dat" + text + "\n");
 }
 
 // Damage is reported line by line up to a limit, and the end of the data
 // always; the total comes at the end.
 void warn(BlockLoop& loop, std::uint64_t line, const std::string& what, bool always = false) {
-  if ((++loop.damaged > kMostWarnings && !always) || !loop.report) return;
-  report_warning(loop.progress, ", Zeile " + std::to_string(line) + ": " + what);
+  if (++loop.damaged > kMostWarnings && !always) return;
+  report_warning(loop.options, ", Zeile " + std::to_string(line) + ": " + what);
 }
 
 std::string read_failure(const platform::InputChannel& in) { return " (" + in.read_failure() + ")"; }
@@ -95,8 +91,8 @@ At read_block(BlockLoop& loop) {
     // Pairs laid out the common way are read and offered a run at a time;
     // the pair after a run is read on its own, damage and all.
     const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(kRun, std::int64_t{loop.node_count} - node + 1));
-    const std::size_t run = loop.in.read_plain_pairs(loop.xs, loop.ys, wanted, loop.simd);
-    offer_run(loop.table, node, loop.xs, loop.ys, run, loop.simd);
+    const std::size_t run = loop.in.read_plain_pairs(loop.xs, loop.ys, wanted, loop.options.way->parse_pairs);
+    loop.options.way->offer_run(loop.table, node, loop.xs, loop.ys, run);
     node += static_cast<std::int32_t>(run);
     count_progress(loop);
     if (run == wanted) {
@@ -139,9 +135,9 @@ At read_block(BlockLoop& loop) {
 
 bool is_block_header(std::string_view line) { return starts_with(line, 2, "TS"); }
 
-BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report,
+BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
                        const ReadOptions& options) {
-  BlockLoop loop{in, table, node_count, report, options.progress, options.simd, {}, {}, {}};
+  BlockLoop loop{in, table, node_count, options, {}, {}, {}};
   loop.line.reserve(platform::kLineKeep);
   loop.counted = in.offset();
   At at = find_next_header(loop);
@@ -188,22 +184,22 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
   result.count_valid = whole && count >= 1 && count <= kNodeCapacity;
   if (!result.count_valid) return result;
 
-  if (options.progress) note_read(*options.progress, in.offset());  // the lines up to the count line
+  if (options.reports.read) options.reports.read(in.offset());  // the lines up to the count line
   if (!read_blocks_in_parallel(in, table, node_count, options, result.blocks)) {
-    if (options.progress) options.progress->done = in.offset();  // what the segments read is read again
-    const BlocksRead read = read_blocks(in, table, node_count, true, options);
+    if (options.reports.restart) options.reports.restart(in.offset());  // what the segments read is read again
+    const BlocksRead read = read_blocks(in, table, node_count, options);
     result.damaged_places = read.damaged_places;
     result.blocks = read.blocks;
   }
   // A file still being written gives peaks of no one moment: they are kept,
   // but not called clean.
   result.changed = in.changed();
-  if (result.changed) report_warning(options.progress, " wurde während des Lesens verändert (wird sie noch geschrieben?)");
+  if (result.changed) report_warning(options, " wurde während des Lesens verändert (wird sie noch geschrieben?)");
   if (result.blocks == 0 && !in.read_failed()) {
-    report_warning(options.progress, ": keine Zeitschritte (TS) gefunden; jeder Knoten erhält 0 und 0");
+    report_warning(options, ": keine Zeitschritte (TS) gefunden; jeder Knoten erhält 0 und 0");
   }
   if (result.damaged_places > 0) {
-    report_warning(options.progress, " ist beschädigt, " + std::to_string(result.damaged_places) +
+    report_warning(options, " ist beschädigt, " + std::to_string(result.damaged_places) +
                                          " Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.");
   }
   return result;

@@ -3,22 +3,36 @@
 // marker or the end of the file, each pair offered to the peak table.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
-#include "input/progress.h"
+#include "input/ways.h"
 #include "peak/peak_table.h"
-#include "platform/input_channel.h"
+#include "platform/files/faults.h"
+#include "platform/files/input_channel.h"
+
+// What reading tells as it goes. Each may be left empty: a warning then goes
+// unsaid (it is counted all the same), the progress unheard.
+struct ReadReports {
+  // A warning: whole lines, "Warnung: ..." and the line end.
+  std::function<void(const std::string& text)> warning;
+  // So many more bytes of the input read, by any reader, on any thread.
+  std::function<void(std::uint64_t bytes)> read;
+  // Reading starts again at this offset of the input.
+  std::function<void(std::uint64_t offset)> restart;
+};
 
 struct ReadOptions {
   // Segments to read the blocks in at once, one per core; 1 reads in one pass.
   int segments = 1;
   // The least input after the count line worth cutting into segments.
   std::uint64_t parallel_from_bytes = std::uint64_t{8} << 20;
-  // Where to count the bytes read, for the progress line; none without one.
-  Progress* progress = nullptr;
-  // The way runs of pairs are read (platform/plain_pairs.h).
-  platform::Simd simd = platform::Simd::kScalar;
+  // The way runs of pairs are read and offered, chosen at the start.
+  const Way* way = &kScalarWay;
+  ReadReports reports;
+  // Failures that a test makes happen; none in a run.
+  platform::Faults* faults = nullptr;
 };
 
 struct ReadResult {
@@ -58,7 +72,6 @@ struct BlocksRead {
 
 // The block loop, from where `in` stands (just after the count line, or at
 // the start of a line) to an end marker or the end of the data. Damage is
-// warned about on standard error when `report` is set, and counted always.
-// The bytes read are counted into the options' progress, if there is one.
-BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count, bool report,
+// warned about through the options' reports, and counted always.
+BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
                        const ReadOptions& options);

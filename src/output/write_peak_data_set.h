@@ -6,6 +6,8 @@
 #include <string>
 
 #include "peak/peak_table.h"
+#include "platform/files/faults.h"
+#include "platform/runtime.h"
 
 struct WriteOptions {
   // Threads that print node lines, one per core; 1 prints on this thread alone.
@@ -14,14 +16,17 @@ struct WriteOptions {
   std::int32_t nodes_per_chunk = 65536;
   // Fewer nodes than this are printed on this thread alone.
   std::int32_t parallel_from_nodes = 2 * 65536;
+  // Failures that a test makes happen; none in a run.
+  platform::Faults* faults = nullptr;
 };
 
 struct WriteResult {
-  bool written = false;       // the new file is in place; else an older one is as it was
-  std::string not_durable;    // when written: why its name may not survive a power cut, if so
+  platform::Status status;   // ok once the new file is in place; else an older one is as it was
+  std::string not_durable;   // when written: why its name may not survive a power cut, if so
 };
 
 // Writes the peak data set for nodes 1 to `node_count` into the folder that
-// `prefix` (a folder and its separator) names. On failure the error reason says why.
+// `prefix` (a folder and its separator) names. A failure on any thread is
+// returned with its own reason.
 WriteResult write_peak_data_set(const std::filesystem::path::string_type& prefix, std::int32_t node_count,
                                 const PeakTable& table, const WriteOptions& options);

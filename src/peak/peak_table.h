@@ -2,41 +2,25 @@
 // The peak table: for every node the vector of largest magnitude offered so
 // far, and that magnitude.
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 
-#include "platform/simd.h"
-
-namespace platform {
-
-// base raised to exponent. For exponent 2 this is one multiplication: exact
-// for every value widened from single precision (48 significant bits fit in a
-// double's 53), and never off by the last bit the way a general pow may be.
-inline double __vbaPowerR8(double base, double exponent) {
-  if (exponent == 2.0) return base * base;
-  return std::pow(base, exponent);
-}
-
-// Correctly rounded (IEEE 754).
-inline double square_root(double value) { return std::sqrt(value); }
-
-}  // namespace platform
+#include "platform/numbers/math.h"
 
 inline constexpr std::int32_t kNodeCapacity = 2'200'000;
 
-// Three parallel tables indexed by node number 1 to kNodeCapacity (slot 0 is
-// never used). Created once at full capacity, all 0.
+// Three parallel tables indexed by node number 1 to the nodes they were made
+// for (slot 0 is never used): the run's own at full capacity, a segment's for
+// the data set's node count. All 0 when made.
 struct PeakTable {
   float* magnitude = nullptr;
   float* x = nullptr;
   float* y = nullptr;
 };
 
-// Allocates the three tables, for nodes 1 to `nodes`. A failure goes through
-// the runtime's error handling (before continue-on-failure is on, that ends
-// the run).
+// Allocates the three tables, for nodes 1 to `nodes`; false when there is
+// not the memory for them.
 bool create_peak_table(PeakTable& table, std::int32_t nodes = kNodeCapacity);
 
 void release_peak_table(PeakTable& table);
@@ -79,9 +63,15 @@ inline void offer(PeakTable& table, std::int32_t node, float x, float y) {
 }
 
 // Offers (xs[i], ys[i]) to node first + i, for i from 0 to count - 1, as
-// offer does, four nodes at a time in the way `simd` names.
-void offer_run(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count,
-               platform::Simd simd);
+// offer does: a way of offering runs (the ways of reading, input/ways.h).
+using OfferRun = void (*)(PeakTable& table, std::int32_t first, const float* xs, const float* ys,
+                          std::size_t count);
+
+// Node after node.
+void offer_run_scalar(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count);
+
+// Four nodes at a time, with AVX2. Only on a CPU with AVX2.
+void offer_run_avx2(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count);
 
 // Takes the node's peak from `later`, a table filled from input that follows
 // all input offered to `table`, when offering its pairs here in order would
@@ -97,12 +87,9 @@ inline void merge_peak(PeakTable& table, std::int32_t node, const PeakTable& lat
   }
 }
 
-// Records that `node` lies outside the table, and returns false.
-bool no_such_node(std::int32_t node);
-
 // The node's peak vector. Fails (and leaves x and y) outside 1 to kNodeCapacity.
 inline bool peak(const PeakTable& table, std::int32_t node, float& x, float& y) {
-  if (node < 1 || node > kNodeCapacity) return no_such_node(node);
+  if (node < 1 || node > kNodeCapacity) return false;
   x = table.x[node];
   y = table.y[node];
   return true;

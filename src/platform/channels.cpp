@@ -29,15 +29,16 @@ Slot* open_slot(int channel, int mode) {
 
 }  // namespace
 
-bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name) {
+bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name, Faults* faults) {
   if (!valid(channel) || record_length != -1 || (mode != kModeInput && mode != kModeOutput)) {
     return fail(kBadCall, "open");
   }
   Slot& slot = g_slots[channel];
   if (slot.mode != 0) return fail(kChannelInUse, "channel " + std::to_string(channel));
-  const bool opened = mode == kModeInput ? slot.input.open_file(name) : slot.output.open_file(name);
-  if (opened) slot.mode = mode;
-  return opened;
+  const Status opened = mode == kModeInput ? slot.input.open_file(name, faults) : slot.output.open_file(name, faults);
+  if (!opened.ok()) return record(opened);
+  slot.mode = mode;
+  return true;
 }
 
 bool __vbaFileClose(int channel) {
@@ -45,9 +46,14 @@ bool __vbaFileClose(int channel) {
     return fail(kChannelNotOpen, "channel " + std::to_string(channel));
   }
   Slot& slot = g_slots[channel];
-  const bool ok = slot.mode == kModeOutput ? slot.output.close() : (slot.input.close(), true);
+  Status closed;
+  if (slot.mode == kModeOutput) {
+    closed = slot.output.close();
+  } else {
+    slot.input.close();
+  }
   slot.mode = 0;
-  return ok;
+  return closed.ok() || record(closed);
 }
 
 void discard_output(int channel) {
@@ -66,9 +72,29 @@ OutputChannel* output_channel(int channel) {
   return slot ? &slot->output : nullptr;
 }
 
+bool __vbaLineInputStr(int channel, std::string& line) {
+  InputChannel* in = input_channel(channel);
+  if (!in) return false;
+  if (in->read_line(line)) return true;
+  if (in->read_failed()) return fail(kReadFailed, in->read_failure());
+  return fail(kPastEnd, "end of file");
+}
+
 bool end_of_file(int channel) {
   if (!valid(channel) || g_slots[channel].mode != kModeInput) return true;
   return g_slots[channel].input.at_end();
+}
+
+bool record_item(const InputChannel& in, ItemResult result) {
+  switch (result) {
+    case ItemResult::kRead: return true;
+    case ItemResult::kUnreadable: return fail(kNotANumber, "line " + std::to_string(in.line_number()));
+    case ItemResult::kLineNotData: return fail(kLineNotData, "line " + std::to_string(in.line_number()));
+    case ItemResult::kBadCall: return fail(kBadCall, "descriptor");
+    case ItemResult::kEndOfData: break;
+  }
+  if (in.read_failed()) return fail(kReadFailed, in.read_failure());
+  return fail(kPastEnd, "end of file");
 }
 
 void close_all_channels() {

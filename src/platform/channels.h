@@ -1,8 +1,8 @@
 #pragma once
 // The numbered channels: the runtime layer's face for files. A caller picks
 // the number; behind each open one stands an InputChannel or OutputChannel,
-// the same objects that readers and writers of their own use. Every failure
-// is recorded as the thread's error number.
+// the same objects that readers and writers of their own use. What those
+// return, the face records as the thread's error number.
 
 #include <cstdint>
 #include <filesystem>
@@ -11,10 +11,10 @@
 #include <type_traits>
 
 #include "platform/descriptor.h"
-#include "platform/input_channel.h"
-#include "platform/item_input.h"
-#include "platform/output_channel.h"
-#include "platform/print.h"
+#include "platform/files/faults.h"
+#include "platform/files/input_channel.h"
+#include "platform/files/output_channel.h"
+#include "platform/files/print.h"
 #include "platform/runtime.h"
 
 namespace platform {
@@ -24,8 +24,9 @@ inline constexpr int kModeInput = 1;   // sequential input: the file must exist
 inline constexpr int kModeOutput = 2;  // sequential output: the file is created or replaced
 
 // Opens `name` on `channel` in `mode`. `record_length` is -1 (the default) for
-// the sequential modes, the only ones there are.
-bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name);
+// the sequential modes, the only ones there are. `faults` come from tests.
+bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name,
+                   Faults* faults = nullptr);
 
 // Closes the channel. For output this puts the new file in place, or, if
 // anything failed on the way, leaves the target as it was.
@@ -40,14 +41,14 @@ OutputChannel* output_channel(int channel);
 
 // Reads the next line of an input channel, without its line end. At the end of
 // the data returns false and leaves `line` as it was.
-inline bool __vbaLineInputStr(int channel, std::string& line) {
-  InputChannel* in = input_channel(channel);
-  return in && in->read_line(line);
-}
+bool __vbaLineInputStr(int channel, std::string& line);
 
 // The end-of-file function: true when the input channel has no byte left (or
 // is not open for input).
 bool end_of_file(int channel);
+
+// Records what reading an item met, unless it was read; true when it was.
+bool record_item(const InputChannel& in, ItemResult result);
 
 // Reads items into `targets` as `descriptor` lists them; only single-precision
 // items are read by this program. Then takes blanks, tabs and one line end.
@@ -63,18 +64,20 @@ bool __vbaInputFile(int channel, std::span<const std::uint8_t> descriptor, Targe
   bool all_read = true;
   for (std::size_t i = 0; i < sizeof...(Targets); ++i) {
     const ItemResult result = in->read_item(descriptor[2 + i], *slots[i]);
-    if (result == ItemResult::kUnreadable) all_read = false;
-    else if (result != ItemResult::kRead) return false;
+    if (result == ItemResult::kUnreadable) all_read = record_item(*in, result);
+    else if (result != ItemResult::kRead) return record_item(*in, result);
   }
   in->end_item_line();
   return all_read;
 }
 
-// Prints `items` to an output channel as `descriptor` lists them (platform/print.h).
+// Prints `items` to an output channel as `descriptor` lists them (platform/files/print.h).
 template <class... Items>
 bool __vbaPrintFile(int channel, std::span<const std::uint8_t> descriptor, const Items&... items) {
   OutputChannel* out = output_channel(channel);
-  return out && print(*out, descriptor, items...);
+  if (!out) return false;
+  const Status printed = print(*out, descriptor, items...);
+  return printed.ok() || record(printed);
 }
 
 // Closes whatever is open, without putting any unfinished output in place.

@@ -1,13 +1,17 @@
 #pragma once
-// The error number and the continue-on-failure policy that every runtime
-// service shares.
+// The runtime layer's face: the error number and the continue-on-failure
+// policy that every service shares, and the value a failure is inside the
+// layer.
 //
 // Several services keep the names the program has always called them by
 // (__vbaFileOpen, __vbaInputFile, ...). Identifiers with a double underscore are
 // reserved for the C++ implementation, but these are the services' established
 // names and every caller knows them so; they stay, inside namespace platform.
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -30,20 +34,36 @@ enum Error : int {
   kNoFolder = 14,       // the working folder cannot be found
 };
 
-// The number of the latest failure on this thread; 0 until something fails.
-// Nothing clears it.
-int error_number();
+// What an operation came to, as a value: nothing failed, or the error, the
+// system's reason (or ours) and the file it concerns. Inside the layer,
+// operations return it; the numbered services record it as the error number.
+struct [[nodiscard]] Status {
+  Error error = kNoError;
+  std::string reason;
+  std::filesystem::path file;
+  bool ok() const { return error == kNoError; }
+};
 
-// A short description of the latest failure (often the system's own words).
-const std::string& error_reason();
-
-// Records a failure and returns false, so that a service can end with
-// `return fail(...)`. Before __vbaOnError(-1) a failure ends the run instead:
-// one line on standard error and exit status 5.
-bool fail(Error error, std::string reason = {});
+Status failure(Error error, std::string reason, std::filesystem::path file = {});
 
 // The system's words for an errno value.
 std::string system_reason(int code);
+
+// The number of the latest failure on this thread; 0 until something fails.
+// Nothing in the program clears it.
+int error_number();
+
+// A short description of the latest failure on this thread.
+const std::string& error_reason();
+
+// The latest failure on this thread, as a value.
+Status failure_of_this_thread();
+
+// Records a failure as this thread's error number and returns false, so that
+// a service can end with `return record(...)`. Before __vbaOnError(-1) a
+// failure ends the run instead: one line on standard error and exit status 5.
+bool record(const Status& status);
+inline bool fail(Error error, std::string reason = {}) { return record(failure(error, std::move(reason))); }
 
 // -1 switches on continue-on-failure; 0 switches it off again.
 void __vbaOnError(int mode);
@@ -51,8 +71,12 @@ void __vbaOnError(int mode);
 // Exit status of a run ended by a failure before continue-on-failure is on.
 inline constexpr int kExitStartFailed = 5;
 
-// Back to the state at program start: no failure, policy off, every channel
-// closed, no fault injected. For tests, which run many programs' worth of calls in one process.
-void reset_for_tests();
+// Converts `text` to a 32-bit signed whole number (numbers/whole_number.h);
+// a text that is none fails, and `value` keeps what it held.
+bool __vbaI4ErrVar(std::string_view text, std::int32_t& value);
+
+// This thread's error number back to 0, as at the program's start. Only for
+// a process that runs the program more than once: tests.
+void reset_error_number();
 
 }  // namespace platform

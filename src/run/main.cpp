@@ -1,4 +1,4 @@
-#include "platform/console.h"
+#include "platform/system/console.h"
 #include "run/arguments.h"
 #include "run/run.h"
 

@@ -8,10 +8,12 @@
 
 #include "peak/peak_table.h"
 #include "platform/channels.h"
-#include "platform/console.h"
-#include "platform/message_box.h"
-#include "platform/process.h"
 #include "platform/runtime.h"
+#include "platform/system/console.h"
+#include "platform/system/cpu.h"
+#include "platform/system/message_box.h"
+#include "platform/system/process.h"
+#include "run/status_line.h"
 
 namespace {
 
@@ -54,46 +56,51 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   platform::InputChannel& in = *platform::input_channel(kInputChannel);
   // On a terminal, a person watches: a progress line while reading, and a
   // closing line once the result is written.
-  const bool on_terminal = platform::is_terminal(stderr);
-  Progress progress;
+  StatusLine status;
+  status.on_terminal = platform::is_terminal(stderr);
   ReadOptions read_options = options.read;
-  if (on_terminal) {
-    in.file_size(progress.total);
-    read_options.progress = &progress;
+  read_options.faults = options.faults;
+  read_options.reports.warning = [&status](const std::string& text) { say(status, text); };
+  if (status.on_terminal) {
+    in.file_size(status.total);
+    read_options.reports.read = [&status](std::uint64_t bytes) { note_read(status, bytes); };
+    read_options.reports.restart = [&status](std::uint64_t offset) { restart_reading(status, offset); };
   }
   std::int32_t node_count = 0;
   const ReadResult read = read_data_set(in, table, node_count, read_options);
   platform::__vbaFileClose(kInputChannel);
-  clear_progress(progress);
+  clear_status(status);
   if (read.read_failed) {
-    platform::report("Fehler: KASOR.dat konnte nicht gelesen werden (" + read.read_failure + "); nichts geschrieben.\n");
+    say(status, "Fehler: KASOR.dat konnte nicht gelesen werden (" + read.read_failure + "); nichts geschrieben.\n");
     return kExitNotADataSet;
   }
   if (!read.count_line_found) {
-    platform::report("Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl (ND); nichts geschrieben.\n");
+    say(status, "Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl (ND); nichts geschrieben.\n");
     return kExitNotADataSet;
   }
   static_assert(kNodeCapacity == 2'200'000, "the message names the capacity");
   // A count that is no count would write a result of no nodes, or of nodes
   // the table does not hold, over an older one: nothing is written.
   if (!read.count_valid) {
-    platform::report("Fehler: KASOR.dat, Zeile " + std::to_string(read.count_line_number) + ": „" +
-                     shown(read.count_line) + "“ nennt keine Knotenzahl von 1 bis 2.200.000; nichts geschrieben.\n");
+    say(status, "Fehler: KASOR.dat, Zeile " + std::to_string(read.count_line_number) + ": „" + shown(read.count_line) +
+                    "“ nennt keine Knotenzahl von 1 bis 2.200.000; nichts geschrieben.\n");
     return kExitNotADataSet;
   }
-  const WriteResult written = write_peak_data_set(prefix, node_count, table, options.write);
-  if (!written.written) {
-    platform::report("Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + platform::error_reason() +
-                     "); eine vorhandene Datei bleibt unverändert.\n");
+  WriteOptions write_options = options.write;
+  write_options.faults = options.faults;
+  const WriteResult written = write_peak_data_set(prefix, node_count, table, write_options);
+  if (!written.status.ok()) {
+    say(status, "Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + written.status.reason +
+                    "); eine vorhandene Datei bleibt unverändert.\n");
     return kExitNotWritten;
   }
   if (!written.not_durable.empty()) {
-    platform::report("Warnung: KASOR_max.dat ist geschrieben, doch der Ordner ließ sich nicht auf den Datenträger "
-                     "sichern (" + written.not_durable + "); nach einem Stromausfall kann die ältere Datei zurück sein.\n");
+    say(status, "Warnung: KASOR_max.dat ist geschrieben, doch der Ordner ließ sich nicht auf den Datenträger "
+                "sichern (" + written.not_durable + "); nach einem Stromausfall kann die ältere Datei zurück sein.\n");
   }
-  if (on_terminal) {
-    const double seconds = std::chrono::duration<double>(Progress::Clock::now() - progress.start).count();
-    platform::report(summary_line(node_count, read.blocks, progress.done, seconds));
+  if (status.on_terminal) {
+    const double seconds = std::chrono::duration<double>(StatusLine::Clock::now() - status.start).count();
+    say(status, summary_line(node_count, read.blocks, status.done, seconds));
   }
   return read.clean() ? kExitOk : kExitDamagedInput;
 }
@@ -104,8 +111,10 @@ RunOptions options_for_this_machine() {
   RunOptions options;
   options.read.segments = platform::usable_cores();
   options.write.writers = platform::usable_cores();
-  // KASOR_SIMD=scalar|avx2 forces a way of reading, for tests and benchmarks.
-  options.read.simd = platform::simd_named(std::getenv("KASOR_SIMD"), platform::fastest_simd());
+  // The way of reading, chosen once: the fastest this CPU has, or the one
+  // that KASOR_SIMD names (scalar, avx2), for tests and benchmarks.
+  const char* named = std::getenv("KASOR_SIMD");
+  options.read.way = &choose_way(named ? named : "", platform::cpu_has_avx2());
   return options;
 }
 
@@ -113,16 +122,22 @@ int run(const RunOptions& options) {
   static_assert(kExitNoTable == platform::kExitStartFailed);
   PeakTable table;
   // Before continue-on-failure is on, a failure here ends the run at once.
-  if (!create_peak_table(table)) return kExitNoTable;
+  if (!create_peak_table(table)) {
+    platform::fail(platform::kOutOfMemory, "nicht genug Speicher für die Knotentabelle");
+    return kExitNoTable;
+  }
   platform::__vbaOnError(-1);
 
   // A working folder that cannot be found opens nothing, anywhere: its failure
   // is reported as a missing input.
   std::filesystem::path::string_type prefix;
-  if (platform::working_folder(prefix)) {
+  std::string reason;
+  if (!platform::working_folder(prefix, reason)) {
+    platform::fail(platform::kNoFolder, reason);
+  } else {
     prefix += platform::kPathSeparator;
     platform::remove_dead_temporaries(in_folder(prefix, "KASOR_max.dat"));
-    platform::__vbaFileOpen(platform::kModeInput, -1, kInputChannel, in_folder(prefix, "KASOR.dat"));
+    platform::__vbaFileOpen(platform::kModeInput, -1, kInputChannel, in_folder(prefix, "KASOR.dat"), options.faults);
   }
 
   int status = kExitOk;

@@ -15,6 +15,8 @@ inline constexpr int kExitNoTable = 5;        // the peak table could not be cre
 struct RunOptions {
   ReadOptions read;
   WriteOptions write;
+  // Failures that a test makes happen; none in a run.
+  platform::Faults* faults = nullptr;
 };
 
 // The options for this machine: a segment and a writer for each core the

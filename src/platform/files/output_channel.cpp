@@ -1,0 +1,99 @@
+#include "platform/files/output_channel.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+namespace fs = std::filesystem;
+
+Status OutputChannel::open_file(const fs::path& target, Faults* faults) {
+  if (is_open()) return platform::failure(kChannelInUse, "output channel", target);
+  buffer_.reset(new (std::nothrow) char[kOutputBufferSize]);
+  if (!buffer_) return platform::failure(kOutOfMemory, system_reason(ENOMEM), target);
+  Status begun = begin_replacement(target, faults, file_);
+  if (!begun.ok()) {
+    buffer_.reset();
+    return begun;
+  }
+  to_file_ = true;
+  end_ = column_ = 0;
+  failure_ = {};
+  return {};
+}
+
+Status OutputChannel::open_memory(Faults* faults) {
+  if (is_open()) return platform::failure(kChannelInUse, "output channel");
+  if (faults && faults->memory_output) return platform::failure(kOutOfMemory, system_reason(ENOMEM));
+  buffer_.reset(new (std::nothrow) char[kOutputBufferSize]);
+  if (!buffer_) return platform::failure(kOutOfMemory, system_reason(ENOMEM));
+  to_file_ = false;
+  end_ = column_ = 0;
+  failure_ = {};
+  collected_.clear();
+  return {};
+}
+
+bool OutputChannel::flush() {
+  if (failed()) return false;
+  if (!to_file_) {
+    collected_.append(buffer_.get(), end_);
+    end_ = 0;
+    return true;
+  }
+  failure_ = write_replacement(file_, buffer_.get(), end_);
+  end_ = 0;
+  return failure_.ok();
+}
+
+void OutputChannel::reset() {
+  to_file_ = false;
+  buffer_.reset();
+  end_ = column_ = 0;
+  file_ = Replacement{};
+  collected_.clear();
+  collected_.shrink_to_fit();
+}
+
+Status OutputChannel::close() {
+  if (!is_open()) return platform::failure(kChannelNotOpen, "output channel");
+  Status status;
+  if (to_file_) {
+    if (flush()) {
+      status = finish_replacement(file_);
+    } else {
+      status = failure_;
+      abandon_replacement(file_);
+    }
+  }
+  reset();
+  return status;
+}
+
+void OutputChannel::discard() {
+  if (to_file_) abandon_replacement(file_);
+  reset();
+}
+
+Status OutputChannel::take_memory(std::string& bytes) {
+  if (!is_open() || to_file_) return platform::failure(kBadCall, "not memory output");
+  flush();
+  bytes = std::move(collected_);
+  reset();
+  return {};
+}
+
+bool OutputChannel::write_bytes(std::string_view bytes) {
+  while (!bytes.empty()) {
+    char* out = room(1);
+    if (!out) return false;
+    const std::size_t n = std::min(bytes.size(), free_space());
+    std::memcpy(out, bytes.data(), n);
+    end_ += n;
+    bytes.remove_prefix(n);
+  }
+  column_ = 0;
+  return !failed();
+}
+
+}  // namespace platform

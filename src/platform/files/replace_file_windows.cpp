@@ -1,0 +1,89 @@
+// Replacing a file on Windows: the temporary file is created without delete
+// sharing, so that no clean-up can remove it while it is written, and renamed
+// through its own handle; flushed once more under its new name afterwards.
+#include "platform/files/replace_file.h"
+
+#include <process.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+namespace platform::replace_detail {
+namespace fs = std::filesystem;
+
+namespace {
+
+Status windows_failure(Error error, const fs::path& file) {
+  return failure(error, std::error_code(static_cast<int>(GetLastError()), std::system_category()).message(), file);
+}
+
+}  // namespace
+
+long long process_id() { return _getpid(); }
+
+// Shared for reading only: while this program has it open, nobody can delete
+// it, and no clean-up takes it for a dead run's. The handle may delete and
+// rename, so that the file is put in place through it.
+Status create_temporary(Replacement& r) {
+  const HANDLE h = CreateFileW(r.temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return windows_failure(kAccessDenied, r.temporary);
+  r.handle = h;
+  return {};
+}
+
+Status write_temporary(Replacement& r, const char* data, std::size_t size) {
+  while (size > 0) {
+    DWORD wrote = 0;
+    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    if (!WriteFile(r.handle, data, ask, &wrote, nullptr)) return windows_failure(kWriteFailed, r.temporary);
+    if (wrote == 0) return failure(kWriteFailed, system_reason(ENOSPC), r.temporary);
+    data += wrote;
+    size -= wrote;
+  }
+  return {};
+}
+
+Status sync_temporary(Replacement& r) {
+  if (FlushFileBuffers(r.handle)) return {};
+  return windows_failure(kWriteFailed, r.temporary);
+}
+
+Status close_written(Replacement&) { return {}; }
+
+Status rename_over_target(Replacement& r) {
+  const fs::path::string_type& name = r.target.native();
+  const std::size_t bytes = sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t);
+  std::string storage(bytes, '\0');
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  if (SetFileInformationByHandle(r.handle, FileRenameInfo, info, static_cast<DWORD>(bytes))) return {};
+  return windows_failure(kWriteFailed, r.target);
+}
+
+void release(Replacement& r) {
+  if (r.handle) CloseHandle(r.handle);
+  r.handle = nullptr;
+}
+
+// Fails while the run that writes it has it open.
+void remove_if_dead(const fs::path& path) { DeleteFileW(path.c_str()); }
+
+Status sync_name(const fs::path& file, Faults*) {
+  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return windows_failure(kWriteFailed, file);
+  const bool flushed = FlushFileBuffers(handle);
+  const Status status = flushed ? Status{} : windows_failure(kWriteFailed, file);
+  CloseHandle(handle);
+  return status;
+}
+
+}  // namespace platform::replace_detail

@@ -1,0 +1,30 @@
+#include "platform/numbers/parse_pairs.h"
+
+#include "platform/numbers/parse_single.h"
+
+namespace platform {
+
+PlainRun parse_pairs_scalar(const char* p, const char* end, float* xs, float* ys, std::size_t count,
+                            std::string& scratch) {
+  PlainRun run;
+  run.end = p;
+  if (end - p <= static_cast<std::ptrdiff_t>(kNearEnd)) return run;
+  const char* const stop = end - kNearEnd;
+  while (run.pairs < count && run.end < stop) {
+    const char* q = run.end;
+    float x, y;
+    if (!quick_item(q, end, false, x, scratch) || !quick_item(q, end, false, y, scratch) || q >= stop) break;
+    const char* const blanks_end = skip_blanks(q);
+    const char* const next = past_line_end(blanks_end);
+    if (next > stop) break;
+    xs[run.pairs] = x;
+    ys[run.pairs] = y;
+    ++run.pairs;
+    run.line_end_last = next != blanks_end;
+    run.lines += run.line_end_last;
+    run.end = next;
+  }
+  return run;
+}
+
+}  // namespace platform

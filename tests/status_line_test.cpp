@@ -1,0 +1,59 @@
+#include "run/status_line.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(StatusLine, LineAtTheEdges) {
+  const struct {
+    std::uint64_t done, total;
+    double seconds;
+    const char* line;
+  } cases[] = {
+      {0, 400'000'000, 0.5, "KASOR.dat: 0 % gelesen"},           // nothing read yet: no rate to go by
+      {1'000'000, 400'000'000, 0, "KASOR.dat: 0 % gelesen"},     // no time passed: no rate either
+      {399'000'000, 400'000'000, 1, "KASOR.dat: 99 % gelesen, 399 MB/s, noch 0 s"},  // not 100 before the end
+      {400'000'000, 400'000'000, 2, "KASOR.dat: 100 % gelesen, 200 MB/s, noch 0 s"},
+      {500'000'000, 400'000'000, 2, "KASOR.dat: 100 % gelesen, 250 MB/s, noch 0 s"},  // the file grew
+      {100'000'000, 400'000'000, 1, "KASOR.dat: 25 % gelesen, 100 MB/s, noch 3 s"},
+      {123'456'789, 0, 2, "KASOR.dat: 123 MB gelesen, 62 MB/s"},  // a pipe: no size, no time left
+  };
+  for (const auto& c : cases) EXPECT_EQ(progress_line(c.done, c.total, c.seconds), c.line);
+}
+
+TEST(StatusLine, ClosingLine) {
+  EXPECT_EQ(summary_line(2200000, 10, 462'000'123, 1.26),
+            "KASOR_max.dat geschrieben: 2200000 Knoten, 10 Blöcke aus 462,0 MB gelesen, in 1,3 s.\n");
+  EXPECT_EQ(summary_line(2, 1, 80, 0.01), "KASOR_max.dat geschrieben: 2 Knoten, 1 Block aus 0,0 MB gelesen, in 0,0 s.\n");
+}
+
+// The line is updated no sooner than 250 ms after the start, for a small
+// input no sooner than a second, and then at most every 250 ms; never off a
+// terminal.
+TEST(StatusLine, UpdatesAreThrottled) {
+  using std::chrono::milliseconds;
+  const struct {
+    std::uint64_t total;
+    bool on_terminal;
+    int at_ms[6];
+    bool updated[6];
+  } cases[] = {
+      {400'000'000, true, {0, 249, 250, 499, 500, 760}, {false, false, true, false, true, true}},
+      {1'000'000, true, {250, 999, 1000, 1100, 1249, 1250}, {false, false, true, false, false, true}},
+      {400'000'000, false, {250, 500, 1000, 2000, 3000, 4000}, {false, false, false, false, false, false}},
+  };
+  for (const auto& c : cases) {
+    StatusLine status;
+    status.total = c.total;
+    status.on_terminal = c.on_terminal;
+    ::testing::internal::CaptureStderr();
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(note_read(status, 1000, milliseconds(c.at_ms[i])), c.updated[i]) << c.total << " at " << c.at_ms[i];
+    }
+    const std::string shown = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status.done, 6000u);
+    EXPECT_EQ(shown.empty(), !c.on_terminal);
+  }
+}
+
+}  // namespace
