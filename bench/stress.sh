@@ -42,7 +42,8 @@ echo "wall time         $elapsed"
 awk -v b="$(cat bytes)" -v s="$start" -v e="$end" 'BEGIN { printf "throughput        %.0f MB/s (the generator feeds the pipe)\n", b / 1e6 / (e - s) }'
 echo "peak memory       $rss KiB"
 echo "result lines      $(wc -l < KASOR_max.dat) (nodes + 4 = $((nodes + 4)))"
-if grep -q "Zeile $bad_line: Wert nicht lesbar, Knoten $nodes " err.txt && [ "$status" = 4 ]; then
+thousands() { echo "$1" | sed ':a;s/\B[0-9]\{3\}\>/.&/;ta'; }  # 2.202.201.004, as the messages write it
+if grep -q "Zeile $(thousands $bad_line): Wert nicht lesbar, Paar von Knoten $(thousands $nodes) " err.txt && [ "$status" = 4 ]; then
   echo "damaged pair reported at line $bad_line: ok"
 else
   echo "damaged pair NOT reported at line $bad_line" >&2

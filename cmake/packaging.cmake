@@ -1,26 +1,33 @@
 # What `cmake --install` puts where, and the release packages CPack makes of it:
 #   Linux:   kasor-max-<version>-linux-<processor>.tar.gz and kasor-max_<version>_<arch>.deb
+#            (the program, the manual page, README.md and the license)
 #   Windows: kasor-max-<version>-win64.zip
-# Only the program and its two text files are installed: not the generator,
-# the benchmarks or the tests.
+#            (the program, LIESMICH.txt: a short guide in German, and the license)
+# Not the generator, the benchmarks or the tests.
 
 set(KASOR_PACKAGE_CONTACT "the kasor-max authors <kasor-max@example.org>" CACHE STRING
     "Maintainer of the packages, as Debian's control file names it")
 set(CPACK_PACKAGE_CONTACT "${KASOR_PACKAGE_CONTACT}")
+string(TIMESTAMP KASOR_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)  # SOURCE_DATE_EPOCH when set
+string(TIMESTAMP KASOR_RELEASE_DAY "%Y-%m-%d" UTC)
 
 if(WIN32)
   # One folder to unpack anywhere: the program and its texts side by side, the
-  # texts as Windows editors open them (.txt, CR LF line ends).
+  # texts as Windows' editor opens them: CR LF line ends, and the guide in
+  # UTF-8 with a byte order mark, so that its umlauts show.
   install(TARGETS kasor-max RUNTIME DESTINATION . COMPONENT program)
-  foreach(text README.md LICENSE)
-    file(READ ${CMAKE_SOURCE_DIR}/${text} content)
+  # Writes `from` as `to` in the build folder, with CR LF line ends and `start` before it.
+  function(windows_text from to start)
+    file(READ ${from} content)
     string(REPLACE "\r\n" "\n" content "${content}")
     string(REPLACE "\n" "\r\n" content "${content}")
-    get_filename_component(stem ${text} NAME_WE)
-    file(WRITE ${CMAKE_BINARY_DIR}/${stem}.txt "${content}")
-    install(FILES ${CMAKE_BINARY_DIR}/${stem}.txt DESTINATION . COMPONENT program)
-  endforeach()
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS README.md LICENSE)
+    file(WRITE ${CMAKE_BINARY_DIR}/${to} "${start}${content}")
+  endfunction()
+  configure_file(docs/LIESMICH.txt.in ${CMAKE_BINARY_DIR}/LIESMICH.in @ONLY)
+  string(ASCII 239 187 191 byte_order_mark)
+  windows_text(${CMAKE_BINARY_DIR}/LIESMICH.in LIESMICH.txt "${byte_order_mark}")
+  windows_text(${CMAKE_SOURCE_DIR}/LICENSE LICENSE.txt "")
+  install(FILES ${CMAKE_BINARY_DIR}/LIESMICH.txt ${CMAKE_BINARY_DIR}/LICENSE.txt DESTINATION . COMPONENT program)
 else()
   include(GNUInstallDirs)
   install(TARGETS kasor-max RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
@@ -28,15 +35,21 @@ else()
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
   # Debian keeps a package's license as "copyright", beside a compressed changelog.
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPONENT debian EXCLUDE_FROM_ALL)
-  string(TIMESTAMP KASOR_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)  # SOURCE_DATE_EPOCH when set
   configure_file(cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
+  configure_file(docs/kasor-max.1.in ${CMAKE_BINARY_DIR}/man/kasor-max.1 @ONLY)
   find_program(GZIP gzip)
   if(GZIP)
+    # Compressed as Debian wants them; the same for the archive and an install.
     execute_process(COMMAND ${GZIP} -9nkf ${CMAKE_BINARY_DIR}/debian/changelog COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND ${GZIP} -9nkf ${CMAKE_BINARY_DIR}/man/kasor-max.1 COMMAND_ERROR_IS_FATAL ANY)
     install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR}
             COMPONENT debian EXCLUDE_FROM_ALL)
+    install(FILES ${CMAKE_BINARY_DIR}/man/kasor-max.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
+  else()
+    install(FILES ${CMAKE_BINARY_DIR}/man/kasor-max.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
   endif()
 endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS docs/LIESMICH.txt.in docs/kasor-max.1.in LICENSE)
 
 set(CPACK_PACKAGE_NAME kasor-max)
 set(CPACK_PACKAGE_VENDOR "the kasor-max authors")
@@ -49,6 +62,10 @@ set(CPACK_RESOURCE_FILE_README ${CMAKE_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/debian/per-generator.cmake)
+# The packages alone, in one folder: CPack stages them in its own.
+set(KASOR_PACKAGES_DIR ${CMAKE_BINARY_DIR}/packages CACHE PATH "Where the release packages are put")
+set(CPACK_KASOR_PACKAGES ${KASOR_PACKAGES_DIR})
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/collect-packages.cmake)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME kasor-max-${PROJECT_VERSION}-win64)
@@ -73,7 +90,8 @@ if(KASOR_RELEASE AND NOT WIN32)
     CMAKE_GENERATOR ${CMAKE_GENERATOR}
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
                -DCMAKE_BUILD_TYPE=Release -DKASOR_TESTS=OFF -DKASOR_WERROR=ON -DKASOR_RELEASE=OFF
+               -DKASOR_PACKAGES_DIR=${KASOR_PACKAGES_DIR}
     BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target kasor-max
-    INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config <BINARY_DIR>/CPackConfig.cmake -B ${CMAKE_BINARY_DIR}/packages
+    INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config <BINARY_DIR>/CPackConfig.cmake -B ${CMAKE_BINARY_DIR}/cpack
     BUILD_ALWAYS TRUE)
 endif()

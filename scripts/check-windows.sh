@@ -110,7 +110,7 @@ d=$(fresh console)
 printf 'ND 3\nTS 0\n1 1\n2 oops\n3 3\nTS 1\n4 4\n' > "$d/KASOR.dat"
 check "--version on the console" shows "$d" "$winexe --version" "kasor-max 1."
 check "--help on the console" shows "$d" "$winexe --help" "Exit-Status:"
-check "warnings on the console" shows "$d" "$winexe" "Warnung: KASOR.dat, Zeile 4: Wert nicht lesbar, Knoten 2 übersprungen"
+check "warnings on the console" shows "$d" "$winexe" "Warnung: KASOR.dat, Zeile 4: Wert nicht lesbar, Paar von Knoten 2 übersprungen"
 redirected() {
   [ -z "$(in_console "$d" "$winexe 2> err.txt")" ] && grep -qF "Warnung: KASOR.dat ist beschädigt" "$d/err.txt"
 }

@@ -44,7 +44,8 @@ TEST_F(ChannelTest, NameIsNotGuessedWhenSeveralEntriesFit) {
   folder.write("kasor.dat", "a");
   folder.write("Kasor.Dat", "b");
   EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
-  EXPECT_EQ(platform::error_number(), platform::kFileNotFound);
+  EXPECT_EQ(platform::error_number(), platform::kNameAmbiguous);
+  EXPECT_EQ(platform::error_reason(), "Kasor.Dat, kasor.dat");
 }
 
 TEST_F(ChannelTest, AChannelInUseCannotBeOpenedAgain) {

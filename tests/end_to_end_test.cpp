@@ -14,6 +14,7 @@
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 #endif
 
@@ -90,6 +91,7 @@ TEST_F(EndToEnd, DoubtfulInputsNeverEndWithStatusZero) {
       {"VECTOR\r\nND abc\r\nTS\r\n1 1\r\n", 3, "Zeile 2: „ND abc“ nennt keine Knotenzahl"},
       {"ND 2\r\nST 0\r\n", 4, "keine Zeitschritte (TS) gefunden"},
       {"ND 2\r\nTS 1\r\n1.0 1.0\r\n1.0 2.221597e-0", 4, "Zeile 4: die letzte Zeile hat kein Zeilenende"},
+      {"ND 2\r\nTS 1\r\n1.0 1.0\r\n1.0 2.221597e-0", 4, "ist beschädigt: 1 beschädigte Stelle insgesamt"},
   };
   for (const auto& c : cases) {
     folder.write("KASOR_max.dat", kOlder);
@@ -112,11 +114,53 @@ TEST_F(EndToEnd, DamagedInputStillWritesWhatWasRead) {
   folder.write("KASOR.dat", "ND 3\nTS 0\n1 1\n2 oops\n3 3\nTS 1\n4 4\n");
   const Ran ran = run();
   EXPECT_EQ(ran.status, 4);
-  EXPECT_NE(ran.err.find("Zeile 4: Wert nicht lesbar, Knoten 2"), std::string::npos) << ran.err;
-  EXPECT_NE(ran.err.find("Zeile 7: Datei endet im Block nach Knoten 1 von 3"), std::string::npos) << ran.err;
+  EXPECT_EQ(ran.err,
+            "Warnung: KASOR.dat, Zeile 4: Wert nicht lesbar, Paar von Knoten 2 übersprungen\n"
+            "Warnung: KASOR.dat, Zeile 7: Datei endet im Zeitschritt nach Knoten 1 von 3\n"
+            "Warnung: KASOR.dat ist beschädigt: 2 beschädigte Stellen insgesamt; das Ergebnis enthält nur die lesbaren "
+            "Wertepaare.\n");
   EXPECT_EQ(folder.read("KASOR_max.dat"),
             "VECTOR\r\nND  3\r\nST  0\r\nTS  0.0\r\n4             4\r\n0             0\r\n3             3\r\n");
+  // Large numbers with a dot between thousands.
+  std::string large = "ND 1500\nTS\n";
+  for (int node = 1; node <= 1500; ++node) large += node == 1001 ? "1 x\n" : "1 1\n";
+  folder.write("KASOR.dat", large);
+  EXPECT_NE(run().err.find("Zeile 1.003: Wert nicht lesbar, Paar von Knoten 1.001 übersprungen\n"), std::string::npos);
 }
+
+#ifndef _WIN32
+// The system's reason in the program's own words: here, no permission to read
+// the input, and none to write in the folder. Run as a user that permissions
+// hold back; root passes them, so as root the program runs as nobody.
+TEST_F(EndToEnd, NoPermissionSaysSoInGerman) {
+  std::string as_user;
+  if (geteuid() == 0) {
+    if (std::system("command -v setpriv > /dev/null") != 0) GTEST_SKIP() << "root, and no setpriv to run as another user";
+    as_user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  const auto unreadable = folder.path() / "unreadable";
+  const auto read_only = folder.path() / "read-only";
+  for (const auto& sub : {unreadable, read_only}) {
+    std::filesystem::create_directory(sub);
+    std::ofstream(sub / "KASOR.dat") << kTenLines;
+  }
+  std::filesystem::permissions(unreadable / "KASOR.dat", std::filesystem::perms::none);
+  std::filesystem::permissions(unreadable, std::filesystem::perms::all);
+  std::filesystem::permissions(read_only, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                              std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                              std::filesystem::perms::others_exec);
+  const Ran cannot_read = run("cd unreadable && " + as_user);
+  EXPECT_EQ(cannot_read.status, 1);
+  EXPECT_NE(cannot_read.err.find(": KASOR.dat lässt sich nicht lesen (keine Berechtigung).\n"), std::string::npos)
+      << cannot_read.err;
+  const Ran cannot_write = run("cd read-only && " + as_user);
+  EXPECT_EQ(cannot_write.status, 2);
+  EXPECT_NE(cannot_write.err.find("KASOR_max.dat konnte nicht geschrieben werden (keine Berechtigung)"),
+            std::string::npos)
+      << cannot_write.err;
+  std::filesystem::permissions(unreadable / "KASOR.dat", std::filesystem::perms::owner_all);
+}
+#endif
 
 TEST_F(EndToEnd, AResultThatCannotBeWrittenLeavesNothingBehind) {
   std::filesystem::create_directory(folder.path() / "KASOR_max.dat");
@@ -147,11 +191,37 @@ TEST_F(EndToEnd, HelpAndVersionTouchNoFile) {
   EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
 }
 
-TEST_F(EndToEnd, MissingInputCreatesNothing) {
-  const Ran ran = run();
-  EXPECT_EQ(ran.status, 1);
-  EXPECT_EQ(ran.err, "Fehler: KASOR.dat nicht gefunden!\n");
-  EXPECT_EQ(folder.listing(), "");
+// The message, and where the program looked and why it found nothing it
+// could read there.
+TEST_F(EndToEnd, MissingInputSaysWhereAndWhy) {
+  const std::string searched = "Fehler: KASOR.dat nicht gefunden!\nGesucht im Ordner " + folder.path().string() + ": ";
+  const struct {
+    const char* case_name;
+    std::function<void()> prepare;
+    const char* cause;
+  } cases[] = {
+      {"missing", [] {}, "dort gibt es keine Datei KASOR.dat.\n"},
+      {"a folder", [&] { std::filesystem::create_directory(folder.path() / "KASOR.dat"); },
+       "KASOR.dat ist dort ein Ordner, keine Datei.\n"},
+#ifndef _WIN32
+      {"two names apart from case",
+       [&] {
+         folder.write("kasor.DAT", "a");
+         folder.write("Kasor.dat", "b");
+       },
+       "mehrere Dateien heißen bis auf Groß- und Kleinschreibung KASOR.dat (Kasor.dat, kasor.DAT), und welche "
+       "gemeint ist, bleibt offen.\n"},
+#endif
+  };
+  for (const auto& c : cases) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) std::filesystem::remove_all(entry);
+    c.prepare();
+    const std::string before = folder.listing();
+    const Ran ran = run();
+    EXPECT_EQ(ran.status, 1) << c.case_name;
+    EXPECT_EQ(ran.err, searched + c.cause) << c.case_name;
+    EXPECT_EQ(folder.listing(), before) << c.case_name;
+  }
 }
 
 #ifndef _WIN32
@@ -163,7 +233,8 @@ TEST_F(EndToEnd, AWorkingFolderThatIsGoneOpensNothing) {
   folder.write("gone/KASOR.dat", kTenLines);
   const Ran ran = run("cd gone && rm -r ../gone && ");
   EXPECT_EQ(ran.status, 1);
-  EXPECT_EQ(ran.err, "Fehler: KASOR.dat nicht gefunden!\n");
+  EXPECT_EQ(ran.err.rfind("Fehler: KASOR.dat nicht gefunden!\nDer Arbeitsordner ist nicht mehr vorhanden (", 0), 0u)
+      << ran.err;
   EXPECT_EQ(folder.listing(), "");
 }
 #endif

@@ -68,21 +68,23 @@ class FaultTest : public ::testing::Test {
 TEST_F(FaultTest, EveryFailureKeepsTheOlderResult) {
   const std::int64_t size = result_size();
   ASSERT_GT(size, 1 << 20);  // more than one buffer's worth
-  expect_nothing_lost("open", [](platform::Faults& f) { f.output_open = true; }, "ermission");
-  expect_nothing_lost("disk full at once", [](platform::Faults& f) { f.write_after = 0; }, "space");
-  expect_nothing_lost("disk full in the header", [](platform::Faults& f) { f.write_after = 10; }, "space");
-  expect_nothing_lost("disk full later", [](platform::Faults& f) { f.write_after = 600000; }, "space");
-  expect_nothing_lost("disk full one byte short", [size](platform::Faults& f) { f.write_after = size - 1; }, "space");
-  expect_nothing_lost("sync", [](platform::Faults& f) { f.sync = true; }, "Input/output error");
-  expect_nothing_lost("close", [](platform::Faults& f) { f.output_close = true; }, "error");
-  expect_nothing_lost("rename", [](platform::Faults& f) { f.rename = true; }, "ermission");
+  expect_nothing_lost("open", [](platform::Faults& f) { f.output_open = true; }, "keine Berechtigung");
+  expect_nothing_lost("disk full at once", [](platform::Faults& f) { f.write_after = 0; }, "Datenträger voll");
+  expect_nothing_lost("disk full in the header", [](platform::Faults& f) { f.write_after = 10; }, "Datenträger voll");
+  expect_nothing_lost("disk full later", [](platform::Faults& f) { f.write_after = 600000; }, "Datenträger voll");
+  expect_nothing_lost("disk full one byte short", [size](platform::Faults& f) { f.write_after = size - 1; }, "Datenträger voll");
+  expect_nothing_lost("sync", [](platform::Faults& f) { f.sync = true; }, "Ein-/Ausgabefehler");
+  expect_nothing_lost("close", [](platform::Faults& f) { f.output_close = true; }, "Ein-/Ausgabefehler");
+  expect_nothing_lost("rename", [](platform::Faults& f) { f.rename = true; }, "keine Berechtigung");
 }
 
 // A printer on a helper thread that fails reports its own reason, not
 // whatever this thread met last ("end of file", say).
 TEST_F(FaultTest, AHelperThreadsFailureIsReportedWithItsOwnReason) {
   RunOptions options = options_for_this_machine();
-  options.write = {.writers = 2, .nodes_per_chunk = 1000, .parallel_from_nodes = 0};
+  options.write.writers = 2;
+  options.write.nodes_per_chunk = 1000;
+  options.write.parallel_from_nodes = 0;
   expect_nothing_lost("memory for a helper", [](platform::Faults& f) { f.memory_output = true; },
                       platform::system_reason(ENOMEM).c_str(), options);
 }
@@ -100,9 +102,9 @@ TEST_F(FaultTest, AFailedReadKeepsWhatWasReadBeforeIt) {
     const char* last_line;  // of the result
   } cases[] = {
       {"inside a pair's y", node_50000 + std::strlen("50000.25 -0."),
-       "Zeile 50004: Lesefehler im Block nach Knoten 49999 von 80000 (Input/output error), die Daten enden hier\n",
+       "Zeile 50.004: Lesefehler im Zeitschritt nach Knoten 49.999 von 80.000 (Ein-/Ausgabefehler), die Daten enden hier\n",
        "0             0\r\n"},
-      {"after the last line", input.size(), "Zeile 80005: Lesefehler (Input/output error), die Daten enden hier\n",
+      {"after the last line", input.size(), "Zeile 80.005: Lesefehler (Ein-/Ausgabefehler), die Daten enden hier\n",
        "80000.25      -0.5\r\n"},
   };
   for (const auto& c : cases) {
@@ -134,18 +136,18 @@ TEST_F(FaultTest, AFailedReadIsWarnedAboutOnceWhereItStoppedTheData) {
     const std::string* other_input = nullptr;
   } cases[] = {
       {"VECTOR", kExitNotADataSet,
-       "Fehler: KASOR.dat konnte nicht gelesen werden (Input/output error); nichts geschrieben.\n"},
+       "Fehler: KASOR.dat konnte nicht gelesen werden (Ein-/Ausgabefehler); nichts geschrieben.\n"},
       {"ND 3", kExitNotADataSet,
-       "Fehler: KASOR.dat konnte nicht gelesen werden (Input/output error); nichts geschrieben.\n"},
+       "Fehler: KASOR.dat konnte nicht gelesen werden (Ein-/Ausgabefehler); nichts geschrieben.\n"},
       {"TS 1", kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Knoten 2 übersprungen\n"
-       "Warnung: KASOR.dat, Zeile 7: Lesefehler (Input/output error), die Daten enden hier\n"
-       "Warnung: KASOR.dat ist beschädigt, 2 Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n"},
+       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Paar von Knoten 2 übersprungen\n"
+       "Warnung: KASOR.dat, Zeile 7: Lesefehler (Ein-/Ausgabefehler), die Daten enden hier\n"
+       "Warnung: KASOR.dat ist beschädigt: 2 beschädigte Stellen insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n"},
       {"5 5", kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Knoten 2 übersprungen\n"
-       "Warnung: KASOR.dat, Zeile 9: Lesefehler im Block nach Knoten 1 von 3 (Input/output error), die Daten enden hier\n"
-       "Warnung: KASOR.dat ist beschädigt, 2 Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n"},
-      {"22 22", kExitDamagedInput, "Warnung: KASOR.dat, Zeile 3: Lesefehler im Block nach Knoten ", &long_line},
+       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Paar von Knoten 2 übersprungen\n"
+       "Warnung: KASOR.dat, Zeile 9: Lesefehler im Zeitschritt nach Knoten 1 von 3 (Ein-/Ausgabefehler), die Daten enden hier\n"
+       "Warnung: KASOR.dat ist beschädigt: 2 beschädigte Stellen insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n"},
+      {"22 22", kExitDamagedInput, "Warnung: KASOR.dat, Zeile 3: Lesefehler im Zeitschritt nach Knoten ", &long_line},
   };
   for (const auto& c : cases) {
     const std::string& bytes = c.other_input ? *c.other_input : input;
@@ -224,7 +226,7 @@ TEST_F(FaultTest, AFileThatChangesWhileItIsReadIsNeverClean) {
   } cases[] = {
       {"appended to, the last line cut", [&] { std::ofstream(name, std::ios::app) << "TS 2\r\n7 7\r\n8 8"; },
        "7             7\r\n2             2\r\n",
-       "Warnung: KASOR.dat, Zeile 67: Datei endet im Block nach Knoten 1 von 2\n"},
+       "Warnung: KASOR.dat, Zeile 67: Datei endet im Zeitschritt nach Knoten 1 von 2\n"},
       {"replaced under its name",
        [&] {
          std::ofstream(folder.path() / "new", std::ios::binary) << "ND 2\r\nTS\r\n9 9\r\n9 9\r\n";

@@ -33,7 +33,9 @@ class ParallelTest : public ::testing::Test {
     RunOptions options;
     options.read.segments = segments;
     options.read.parallel_from_bytes = 0;
-    options.write = {.writers = writers, .nodes_per_chunk = 7, .parallel_from_nodes = 0};
+    options.write.writers = writers;
+    options.write.nodes_per_chunk = 7;
+    options.write.parallel_from_nodes = 0;
     reset_runtime();
     std::filesystem::remove(folder.path() / "KASOR_max.dat");
     ::testing::internal::CaptureStderr();

@@ -30,13 +30,6 @@ TEST_F(RunTest, MissingInputLeavesAnOlderResultUntouched) {
   EXPECT_EQ(folder.listing(), "KASOR_max.dat\n");
 }
 
-TEST_F(RunTest, InputThatIsAFolderGivesTheSameMessage) {
-  std::filesystem::create_directory(folder.path() / "KASOR.dat");
-  EXPECT_EQ(run_capturing_stderr(), kExitNoInput);
-  EXPECT_EQ(err, "Fehler: KASOR.dat nicht gefunden!\n");
-  EXPECT_EQ(folder.listing(), "KASOR.dat\n");
-}
-
 TEST_F(RunTest, InputWithoutCountLineWritesNothing) {
   for (const char* input : {"", "VECTOR\r\nTS 0\r\n1 1\r\n"}) {
     folder.write("KASOR.dat", input);

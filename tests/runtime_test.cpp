@@ -40,14 +40,14 @@ TEST_F(RuntimeTest, ServicesReportFailureAndContinue) {
 
 TEST_F(RuntimeTest, AFailureBeforeContinueOnFailureEndsTheRun) {
   EXPECT_EXIT(platform::__vbaFileClose(1), ::testing::ExitedWithCode(platform::kExitStartFailed),
-              "Fehler: Laufzeitfehler 6");
+              "Fehler: unerwarteter Fehler im Programm \\(Nummer 6");
 }
 
 TEST_F(RuntimeTest, ContinueOnFailureCanBeSwitchedOffAgain) {
   platform::__vbaOnError(-1);
   platform::__vbaOnError(0);
   EXPECT_EXIT(platform::fail(platform::kBadCall), ::testing::ExitedWithCode(platform::kExitStartFailed),
-              "Laufzeitfehler 1");
+              "Nummer 1");
 }
 
 TEST(Math, SquareIsExactForWidenedSingles) {

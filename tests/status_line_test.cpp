@@ -6,25 +6,38 @@ namespace {
 
 TEST(StatusLine, LineAtTheEdges) {
   const struct {
-    std::uint64_t done, total;
+    std::uint64_t done, total, in_pass;
     double seconds;
+    bool again;
     const char* line;
   } cases[] = {
-      {0, 400'000'000, 0.5, "KASOR.dat: 0 % gelesen"},           // nothing read yet: no rate to go by
-      {1'000'000, 400'000'000, 0, "KASOR.dat: 0 % gelesen"},     // no time passed: no rate either
-      {399'000'000, 400'000'000, 1, "KASOR.dat: 99 % gelesen, 399 MB/s, noch 0 s"},  // not 100 before the end
-      {400'000'000, 400'000'000, 2, "KASOR.dat: 100 % gelesen, 200 MB/s, noch 0 s"},
-      {500'000'000, 400'000'000, 2, "KASOR.dat: 100 % gelesen, 250 MB/s, noch 0 s"},  // the file grew
-      {100'000'000, 400'000'000, 1, "KASOR.dat: 25 % gelesen, 100 MB/s, noch 3 s"},
-      {123'456'789, 0, 2, "KASOR.dat: 123 MB gelesen, 62 MB/s"},  // a pipe: no size, no time left
+      {0, 400'000'000, 0, 0.5, false, "KASOR.dat: 0 % gelesen"},        // nothing read yet: no rate to go by
+      {1'000'000, 400'000'000, 1'000'000, 0, false, "KASOR.dat: 0 % gelesen"},  // no time passed: no rate either
+      {399'000'000, 400'000'000, 399'000'000, 1, false, "KASOR.dat: 99 % gelesen, 399 MB/s, noch 0 s"},  // not 100 before the end
+      {400'000'000, 400'000'000, 400'000'000, 2, false, "KASOR.dat: 100 % gelesen, 200 MB/s, noch 0 s"},
+      {500'000'000, 400'000'000, 500'000'000, 2, false, "KASOR.dat: 100 % gelesen, 250 MB/s, noch 0 s"},  // the file grew
+      {100'000'000, 400'000'000, 100'000'000, 1, false, "KASOR.dat: 25 % gelesen, 100 MB/s, noch 3 s"},
+      {3'123'456'789, 0, 3'123'456'789, 2, false, "KASOR.dat: 3.123 MB gelesen, 1.562 MB/s"},  // a pipe: no size, no time left
+      // A new pass from 100 MB on: its rate and the time left count from there.
+      {200'000'000, 400'000'000, 100'000'000, 1, true, "KASOR.dat: 50 % neu gelesen, 100 MB/s, noch 2 s"},
   };
-  for (const auto& c : cases) EXPECT_EQ(progress_line(c.done, c.total, c.seconds), c.line);
+  for (const auto& c : cases) EXPECT_EQ(progress_line(c.done, c.total, c.in_pass, c.seconds, c.again), c.line);
 }
 
 TEST(StatusLine, ClosingLine) {
   EXPECT_EQ(summary_line(2200000, 10, 462'000'123, 1.26),
-            "KASOR_max.dat geschrieben: 2200000 Knoten, 10 Blöcke aus 462,0 MB gelesen, in 1,3 s.\n");
-  EXPECT_EQ(summary_line(2, 1, 80, 0.01), "KASOR_max.dat geschrieben: 2 Knoten, 1 Block aus 0,0 MB gelesen, in 0,0 s.\n");
+            "KASOR_max.dat geschrieben: 2.200.000 Knoten, 10 Zeitschritte, aus 462,0 MB gelesen in 1,3 s.\n");
+  EXPECT_EQ(summary_line(2, 1, 80, 0.0104), "KASOR_max.dat geschrieben: 2 Knoten, 1 Zeitschritt, aus 80 Byte gelesen in 10 ms.\n");
+  EXPECT_EQ(summary_line(300, 8, 50'487, 0.9), "KASOR_max.dat geschrieben: 300 Knoten, 8 Zeitschritte, aus 50,5 kB gelesen in 900 ms.\n");
+  EXPECT_EQ(summary_line(2200000, 2000, 92'400'000'000, 125), "KASOR_max.dat geschrieben: 2.200.000 Knoten, 2.000 Zeitschritte, aus 92,4 GB gelesen in 2 min 5 s.\n");
+}
+
+// The line never wraps: at most one character fewer than the terminal is wide.
+TEST(StatusLine, FitsTheTerminal) {
+  EXPECT_EQ(fit_to_width("KASOR.dat: 16 % gelesen", 0), "KASOR.dat: 16 % gelesen");
+  EXPECT_EQ(fit_to_width("KASOR.dat: 16 % gelesen", 11), "KASOR.dat:");
+  EXPECT_EQ(fit_to_width("KASOR.dat: 16 % gelesen", 24), "KASOR.dat: 16 % gelesen");
+  EXPECT_EQ(fit_to_width("ä…ü€x", 4), "ä…ü");  // characters, not bytes
 }
 
 // The line is updated no sooner than 250 ms after the start, for a small

@@ -161,6 +161,11 @@ bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::
     for (const Segment& s : segments) blocks += s.read.blocks;
   } else {
     clear_peak_table(table, node_count);
+    // What the segments read is read again, in one pass.
+    const bool damaged = std::any_of(segments.begin(), segments.end(), [](const Segment& s) {
+      return s.read_failed || s.read.damaged_places > 0;
+    });
+    if (options.reports.restart) options.reports.restart(start, damaged);
   }
   for (std::size_t i = 1; i < segments.size(); ++i) release_peak_table(segments[i].table);
   return exact;

@@ -5,6 +5,7 @@
 
 #include "input/parallel_read.h"
 #include "platform/numbers/text.h"
+#include "platform/numbers/thousands.h"
 #include "platform/runtime.h"
 
 namespace {
@@ -60,13 +61,19 @@ void report_warning(const ReadOptions& options, const std::string& text) {
 // always; the total comes at the end.
 void warn(BlockLoop& loop, std::uint64_t line, const std::string& what, bool always = false) {
   if (++loop.damaged > kMostWarnings && !always) return;
-  report_warning(loop.options, ", Zeile " + std::to_string(line) + ": " + what);
+  report_warning(loop.options, ", Zeile " + platform::with_thousands(line) + ": " + what);
 }
 
 std::string read_failure(const platform::InputChannel& in) { return " (" + in.read_failure() + ")"; }
 
 std::string nodes_read(std::int32_t read, std::int32_t count) {
-  return "nach Knoten " + std::to_string(read) + " von " + std::to_string(count);
+  return "nach Knoten " + platform::with_thousands(static_cast<std::uint64_t>(read)) + " von " +
+         platform::with_thousands(static_cast<std::uint64_t>(count));
+}
+
+// Only that node's pair of that time step is left out.
+std::string pair_left_out(std::int32_t node) {
+  return "Paar von Knoten " + platform::with_thousands(static_cast<std::uint64_t>(node)) + " übersprungen";
 }
 
 // The header search: passes over lines up to the next block header or the end
@@ -105,23 +112,23 @@ At read_block(BlockLoop& loop) {
         offer(loop.table, node, x, y);
         break;
       case PairStatus::kUnreadable:
-        warn(loop, pair.line, "Wert nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
+        warn(loop, pair.line, "Wert nicht lesbar, " + pair_left_out(node));
         break;
       case PairStatus::kLineNotData:
         loop.in.read_line(loop.line);
         if (is_block_header(loop.line) || is_end_marker(loop.line)) {
-          warn(loop, pair.line, "Block endet vorzeitig " + nodes_read(node - 1, loop.node_count));
+          warn(loop, pair.line, "Zeitschritt endet vorzeitig " + nodes_read(node - 1, loop.node_count));
           return is_end_marker(loop.line) ? At::kEndMarker : At::kBlockHeader;
         }
-        warn(loop, pair.line, "Zeile nicht lesbar, Knoten " + std::to_string(node) + " übersprungen");
+        warn(loop, pair.line, "Zeile nicht lesbar, " + pair_left_out(node));
         break;
       case PairStatus::kEndOfData:
-        warn(loop, pair.line, "Datei endet im Block " + nodes_read(node - 1, loop.node_count), true);
+        warn(loop, pair.line, "Datei endet im Zeitschritt " + nodes_read(node - 1, loop.node_count), true);
         loop.end_warned = true;
         return At::kEndOfData;
       case PairStatus::kReadError:
         warn(loop, pair.line,
-             "Lesefehler im Block " + nodes_read(node - 1, loop.node_count) + read_failure(loop.in) +
+             "Lesefehler im Zeitschritt " + nodes_read(node - 1, loop.node_count) + read_failure(loop.in) +
                  ", die Daten enden hier",
              true);
         loop.end_warned = true;
@@ -186,7 +193,6 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
 
   if (options.reports.read) options.reports.read(in.offset());  // the lines up to the count line
   if (!read_blocks_in_parallel(in, table, node_count, options, result.blocks)) {
-    if (options.reports.restart) options.reports.restart(in.offset());  // what the segments read is read again
     const BlocksRead read = read_blocks(in, table, node_count, options);
     result.damaged_places = read.damaged_places;
     result.blocks = read.blocks;
@@ -199,8 +205,10 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
     report_warning(options, ": keine Zeitschritte (TS) gefunden; jeder Knoten erhält 0 und 0");
   }
   if (result.damaged_places > 0) {
-    report_warning(options, " ist beschädigt, " + std::to_string(result.damaged_places) +
-                                         " Stelle(n) insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.");
+    const std::uint64_t n = result.damaged_places;
+    report_warning(options, " ist beschädigt: " + platform::with_thousands(n) +
+                                (n == 1 ? " beschädigte Stelle" : " beschädigte Stellen") +
+                                " insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.");
   }
   return result;
 }

@@ -19,8 +19,9 @@ struct ReadReports {
   std::function<void(const std::string& text)> warning;
   // So many more bytes of the input read, by any reader, on any thread.
   std::function<void(std::uint64_t bytes)> read;
-  // Reading starts again at this offset of the input.
-  std::function<void(std::uint64_t offset)> restart;
+  // Reading in parts was given up (for damage it found, when `damaged`), and
+  // starts again in one pass at this offset of the input.
+  std::function<void(std::uint64_t offset, bool damaged)> restart;
 };
 
 struct ReadOptions {

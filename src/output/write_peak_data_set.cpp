@@ -47,7 +47,7 @@ Status print_chunk(std::int32_t first, std::int32_t last, const PeakTable& table
 // at the same time, and then follow it in order. Memory stays at a chunk
 // per extra thread. Each helper hands back what it came to.
 Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_count, const PeakTable& table,
-                               int threads, std::int32_t chunk, platform::Faults* faults) {
+                               int threads, std::int32_t chunk, const WriteOptions& options) {
   std::vector<std::string> chunks(static_cast<std::size_t>(threads));
   std::vector<Status> printed(static_cast<std::size_t>(threads));
   std::vector<std::thread> helpers;
@@ -58,7 +58,7 @@ Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_
     for (int t = 1; t < threads; ++t) {
       const auto i = static_cast<std::size_t>(t);
       platform::start_job(helpers, [&, t, i] {
-        printed[i] = print_chunk(chunk_first(t), chunk_first(t + 1) - 1, table, faults, chunks[i]);
+        printed[i] = print_chunk(chunk_first(t), chunk_first(t + 1) - 1, table, options.faults, chunks[i]);
       });
     }
     Status status = print_nodes(file, chunk_first(0), chunk_first(1) - 1, table);
@@ -68,6 +68,7 @@ Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_
       if (status.ok() && !file.write_bytes(chunks[i])) status = file.failure();
     }
     if (!status.ok()) return status;
+    if (options.printed) options.printed(chunk_first(threads) - 1);
   }
   return {};
 }
@@ -81,11 +82,17 @@ Status write_lines(std::int32_t node_count, const PeakTable& table, const WriteO
   }
   platform::OutputChannel& file = *platform::output_channel(kChannel);
   const int threads = std::min(options.writers, kMostWriters);
+  const std::int32_t chunk = std::max(options.nodes_per_chunk, 1);
   if (threads >= 2 && node_count >= options.parallel_from_nodes) {
-    return print_nodes_in_parallel(file, node_count, table, threads, std::max(options.nodes_per_chunk, 1),
-                                   options.faults);
+    return print_nodes_in_parallel(file, node_count, table, threads, chunk, options);
   }
-  return print_nodes(file, 1, node_count, table);
+  for (std::int64_t first = 1; first <= node_count; first += chunk) {
+    const auto last = static_cast<std::int32_t>(std::min<std::int64_t>(first + chunk - 1, node_count));
+    const Status status = print_nodes(file, static_cast<std::int32_t>(first), last, table);
+    if (!status.ok()) return status;
+    if (options.printed) options.printed(last);
+  }
+  return {};
 }
 
 }  // namespace
@@ -99,6 +106,7 @@ WriteResult write_peak_data_set(const std::filesystem::path::string_type& prefix
     return result;
   }
   // A write that fails stops the writing, and the unfinished file goes.
+  if (options.printed) options.printed(0);
   result.status = write_lines(node_count, table, options);
   if (!result.status.ok()) {
     platform::discard_output(kChannel);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "peak/peak_table.h"
@@ -16,6 +17,9 @@ struct WriteOptions {
   std::int32_t nodes_per_chunk = 65536;
   // Fewer nodes than this are printed on this thread alone.
   std::int32_t parallel_from_nodes = 2 * 65536;
+  // Told on this thread how many node lines are printed: 0 at the start, then
+  // after each chunk, and all of them before the file is made durable.
+  std::function<void(std::int32_t nodes)> printed;
   // Failures that a test makes happen; none in a run.
   platform::Faults* faults = nullptr;
 };

@@ -32,6 +32,7 @@ enum Error : int {
   kOutOfRange = 12,     // an index outside a table
   kNoWholeNumber = 13,  // a text that is no 32-bit whole number
   kNoFolder = 14,       // the working folder cannot be found
+  kNameAmbiguous = 15,  // several entries have the name apart from case; none is taken
 };
 
 // What an operation came to, as a value: nothing failed, or the error, the
@@ -46,8 +47,17 @@ struct [[nodiscard]] Status {
 
 Status failure(Error error, std::string reason, std::filesystem::path file = {});
 
-// The system's words for an errno value.
+// Why a call of the system failed, in German: the program's own words for
+// the common causes (no permission, a folder, a full disk, a read-only file
+// system, a file in use, a path too long, an input/output error, a missing
+// file, too little memory), the system's own text for the rest. `code` is an
+// errno value.
 std::string system_reason(int code);
+
+#ifdef _WIN32
+// The same for a Windows error code (GetLastError).
+std::string windows_reason(unsigned long code);
+#endif
 
 // The number of the latest failure on this thread; 0 until something fails.
 // Nothing in the program clears it.

@@ -21,7 +21,7 @@ std::string help_text(std::string_view version) {
          "Liest KASOR.dat aus dem Arbeitsordner (dem Ordner, in dem das Programm\n"
          "gestartet wird) und schreibt KASOR_max.dat in denselben Ordner: für jeden\n"
          "Knoten den Vektor mit dem größten Betrag über alle Zeitschritte. Argumente\n"
-         "sind nicht nötig; andere als die folgenden werden ignoriert.\n"
+         "sind nicht nötig; andere als die folgenden werden übergangen.\n"
          "\n"
          "  -h, --help   diese Hilfe zeigen (unter Windows auch /?)\n"
          "  --version    die Version zeigen\n"
@@ -29,9 +29,14 @@ std::string help_text(std::string_view version) {
          "Exit-Status:\n"
          "  0  Ergebnis geschrieben, KASOR.dat vollständig und fehlerfrei gelesen\n"
          "  1  KASOR.dat nicht gefunden oder nicht zu öffnen; nichts geschrieben\n"
-         "  2  KASOR_max.dat nicht geschrieben; eine vorhandene Datei bleibt, wie sie war\n"
-         "  3  KASOR.dat ohne Zeile ND mit 1 bis 2.200.000 Knoten, oder nicht lesbar; nichts geschrieben\n"
-         "  4  Ergebnis geschrieben, aber KASOR.dat beschädigt, ohne Zeitschritt, am Ende abgeschnitten\n"
-         "     oder während des Lesens verändert; Warnungen nennen die Stellen\n"
-         "  5  nicht gestartet: zu wenig Speicher für die Knotentabelle\n";
+         "  2  KASOR_max.dat nicht geschrieben; eine vorhandene bleibt, wie sie war\n"
+         "  3  KASOR.dat ohne Zeile ND mit 1 bis 2.200.000 Knoten, oder nicht lesbar;\n"
+         "     nichts geschrieben\n"
+         "  4  Ergebnis geschrieben, aber KASOR.dat beschädigt, ohne Zeitschritt, am Ende\n"
+         "     abgeschnitten oder beim Lesen verändert; Warnungen nennen die Stellen\n"
+         "  5  zu wenig Speicher für die Knotentabelle; nichts geschrieben\n"
+#ifndef _WIN32
+         "  130  mit Strg+C abgebrochen; eine vorhandene KASOR_max.dat bleibt, wie sie war\n"
+#endif
+      ;
 }

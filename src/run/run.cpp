@@ -8,6 +8,7 @@
 
 #include "peak/peak_table.h"
 #include "platform/channels.h"
+#include "platform/numbers/thousands.h"
 #include "platform/runtime.h"
 #include "platform/system/console.h"
 #include "platform/system/cpu.h"
@@ -45,6 +46,33 @@ std::string shown(std::string_view line) {
   return text;
 }
 
+std::string utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// The line after "KASOR.dat nicht gefunden!": where the program looked, and
+// why it found nothing it could read there.
+std::string why_not_found(const std::filesystem::path::string_type& prefix, const platform::Status& opened) {
+  if (opened.error == platform::kNoFolder) {
+    return "Der Arbeitsordner ist nicht mehr vorhanden (" + opened.reason + ").\n";
+  }
+  const std::filesystem::path input(prefix + std::filesystem::path("KASOR.dat").native());
+  std::string cause;
+  std::error_code ignored;
+  if (opened.error == platform::kNameAmbiguous) {
+    cause = "mehrere Dateien heißen bis auf Groß- und Kleinschreibung KASOR.dat (" + opened.reason +
+            "), und welche gemeint ist, bleibt offen";
+  } else if (std::filesystem::is_directory(input, ignored)) {
+    cause = "KASOR.dat ist dort ein Ordner, keine Datei";
+  } else if (opened.error == platform::kFileNotFound) {
+    cause = "dort gibt es keine Datei KASOR.dat";
+  } else {
+    cause = "KASOR.dat lässt sich nicht lesen (" + opened.reason + ")";
+  }
+  return "Gesucht im Ordner " + utf8(input.parent_path()) + ": " + cause + ".\n";
+}
+
 std::filesystem::path in_folder(const std::filesystem::path::string_type& prefix, const char* name) {
   return std::filesystem::path(prefix + std::filesystem::path(name).native());
 }
@@ -64,7 +92,9 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   if (status.on_terminal) {
     in.file_size(status.total);
     read_options.reports.read = [&status](std::uint64_t bytes) { note_read(status, bytes); };
-    read_options.reports.restart = [&status](std::uint64_t offset) { restart_reading(status, offset); };
+    read_options.reports.restart = [&status](std::uint64_t offset, bool damaged) {
+      restart_reading(status, offset, damaged);
+    };
   }
   std::int32_t node_count = 0;
   const ReadResult read = read_data_set(in, table, node_count, read_options);
@@ -82,12 +112,13 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   // A count that is no count would write a result of no nodes, or of nodes
   // the table does not hold, over an older one: nothing is written.
   if (!read.count_valid) {
-    say(status, "Fehler: KASOR.dat, Zeile " + std::to_string(read.count_line_number) + ": „" + shown(read.count_line) +
+    say(status, "Fehler: KASOR.dat, Zeile " + platform::with_thousands(read.count_line_number) + ": „" + shown(read.count_line) +
                     "“ nennt keine Knotenzahl von 1 bis 2.200.000; nichts geschrieben.\n");
     return kExitNotADataSet;
   }
   WriteOptions write_options = options.write;
   write_options.faults = options.faults;
+  write_options.printed = [&status, node_count](std::int32_t nodes) { note_written(status, nodes, node_count); };
   const WriteResult written = write_peak_data_set(prefix, node_count, table, write_options);
   if (!written.status.ok()) {
     say(status, "Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + written.status.reason +
@@ -121,9 +152,10 @@ RunOptions options_for_this_machine() {
 int run(const RunOptions& options) {
   static_assert(kExitNoTable == platform::kExitStartFailed);
   PeakTable table;
-  // Before continue-on-failure is on, a failure here ends the run at once.
+  // Without its table the run cannot start: nothing is opened.
   if (!create_peak_table(table)) {
-    platform::fail(platform::kOutOfMemory, "nicht genug Speicher für die Knotentabelle");
+    platform::report("Fehler: nicht genug freier Speicher für die Knotentabelle (26 MB); "
+                     "nichts gelesen, nichts geschrieben.\n");
     return kExitNoTable;
   }
   platform::__vbaOnError(-1);
@@ -142,7 +174,9 @@ int run(const RunOptions& options) {
 
   int status = kExitOk;
   if (platform::error_number() > 0) {
+    const platform::Status opened = platform::failure_of_this_thread();
     platform::message_box("KASOR.dat nicht gefunden!", platform::kStyleCritical, "Fehler");
+    platform::report(why_not_found(prefix, opened));
     status = kExitNoInput;
   } else {
     status = read_and_write(table, prefix, options);

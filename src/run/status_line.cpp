@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/numbers/thousands.h"
 #include "platform/system/console.h"
 
 namespace {
+
+using Clock = StatusLine::Clock;
 
 // The line appears for an input this large, or once the reading has lasted this long.
 constexpr std::uint64_t kLargeInput = 256'000'000;
@@ -17,24 +20,63 @@ std::string with_one_decimal(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", value);
   std::string s(text);
-  std::replace(s.begin(), s.end(), '.', ',');
-  return s;
+  const std::size_t point = s.find('.');
+  std::string whole = s.substr(0, point);
+  return platform::with_thousands(std::stoull(whole)) + "," + s.substr(point + 1);
+}
+
+// A count of bytes as a person reads it best: Byte, kB, MB or GB.
+std::string amount(std::uint64_t bytes) {
+  if (bytes < 1000) return std::to_string(bytes) + " Byte";
+  if (bytes < 1'000'000) return with_one_decimal(static_cast<double>(bytes) / 1e3) + " kB";
+  if (bytes < 10'000'000'000) return with_one_decimal(static_cast<double>(bytes) / 1e6) + " MB";
+  return with_one_decimal(static_cast<double>(bytes) / 1e9) + " GB";
+}
+
+// A time the same way: ms below a second, s below a minute, then min and s.
+std::string span(double seconds) {
+  if (seconds < 1) return std::to_string(static_cast<long long>(seconds * 1000 + 0.5)) + " ms";
+  if (seconds < 60) return with_one_decimal(seconds) + " s";
+  const auto whole = static_cast<long long>(seconds + 0.5);
+  return std::to_string(whole / 60) + " min " + std::to_string(whole % 60) + " s";
+}
+
+// Puts `line` in place of what the line shows now.
+void show(StatusLine& status, const std::string& line) {
+  const std::string fitted = fit_to_width(line, platform::terminal_width(stderr));
+  // Back to the start of the line, over it and over the rest of a longer one.
+  std::size_t characters = 0;
+  for (const char c : fitted) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  std::string text = "\r" + fitted;
+  const std::size_t shown = status.shown.exchange(characters, std::memory_order_relaxed);
+  if (characters < shown) text.append(shown - characters, ' ');
+  platform::report(text);
+}
+
+// True when the line is to be updated now, at `elapsed`: this caller claims it.
+bool update_due(StatusLine& status, Clock::duration elapsed) {
+  Clock::rep next = status.next.load(std::memory_order_relaxed);
+  if (!status.on_terminal || elapsed.count() < next || elapsed < kUpdateEvery) return false;
+  if (status.total < kLargeInput && elapsed < kLongRun) return false;
+  const auto after = std::chrono::duration_cast<Clock::duration>(elapsed + kUpdateEvery).count();
+  return status.next.compare_exchange_strong(next, after, std::memory_order_relaxed);
 }
 
 }  // namespace
 
-std::string progress_line(std::uint64_t done, std::uint64_t total, double seconds) {
-  const double megabytes = static_cast<double>(done) / 1e6;
+std::string progress_line(std::uint64_t done, std::uint64_t total, std::uint64_t in_pass, double seconds, bool again) {
+  // The share first, so that a narrow terminal still shows it.
   std::string line = "KASOR.dat: ";
   if (total > 0) {
     const double share = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
-    line += std::to_string(static_cast<int>(share * 100)) + " % gelesen";
+    line += std::to_string(static_cast<int>(share * 100)) + " %";
   } else {
-    line += std::to_string(static_cast<long long>(megabytes)) + " MB gelesen";
+    line += platform::with_thousands(done / 1'000'000) + " MB";
   }
-  if (seconds > 0 && done > 0) {
-    const double rate = megabytes / seconds;
-    line += ", " + std::to_string(static_cast<long long>(rate + 0.5)) + " MB/s";
+  line += again ? " neu gelesen" : " gelesen";
+  if (seconds > 0 && in_pass > 0) {
+    const double rate = static_cast<double>(in_pass) / 1e6 / seconds;
+    line += ", " + platform::with_thousands(static_cast<std::uint64_t>(rate + 0.5)) + " MB/s";
     if (total > 0) {
       const double left = static_cast<double>(total - std::min(done, total)) / 1e6 / rate;
       line += ", noch " + std::to_string(static_cast<long long>(left + 0.5)) + " s";
@@ -43,30 +85,51 @@ std::string progress_line(std::uint64_t done, std::uint64_t total, double second
   return line;
 }
 
-std::string summary_line(std::int32_t nodes, std::uint64_t blocks, std::uint64_t bytes, double seconds) {
-  return "KASOR_max.dat geschrieben: " + std::to_string(nodes) + " Knoten, " + std::to_string(blocks) +
-         (blocks == 1 ? " Block" : " Blöcke") + " aus " + with_one_decimal(static_cast<double>(bytes) / 1e6) +
-         " MB gelesen, in " + with_one_decimal(seconds) + " s.\n";
+std::string fit_to_width(std::string_view text, std::size_t width) {
+  if (width == 0) return std::string(text);
+  // One column short of the width: a line that fills it would wrap on some terminals.
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // inside a character
+    if (++characters == width) return std::string(text.substr(0, i));
+  }
+  return std::string(text);
 }
 
-bool note_read(StatusLine& status, std::uint64_t bytes, StatusLine::Clock::duration elapsed) {
+std::string summary_line(std::int32_t nodes, std::uint64_t steps, std::uint64_t bytes, double seconds) {
+  return "KASOR_max.dat geschrieben: " + platform::with_thousands(static_cast<std::uint64_t>(nodes)) + " Knoten, " +
+         platform::with_thousands(steps) + (steps == 1 ? " Zeitschritt" : " Zeitschritte") + ", aus " + amount(bytes) +
+         " gelesen in " + span(seconds) + ".\n";
+}
+
+bool note_read(StatusLine& status, std::uint64_t bytes, Clock::duration elapsed) {
   const std::uint64_t done = status.done.fetch_add(bytes, std::memory_order_relaxed) + bytes;
-  StatusLine::Clock::rep next = status.next.load(std::memory_order_relaxed);
-  if (!status.on_terminal || elapsed.count() < next || elapsed < kUpdateEvery) return false;
-  if (status.total < kLargeInput && elapsed < kLongRun) return false;
-  // One reader takes this update; the others go on reading.
-  const auto after = std::chrono::duration_cast<StatusLine::Clock::duration>(elapsed + kUpdateEvery).count();
-  if (!status.next.compare_exchange_strong(next, after, std::memory_order_relaxed)) return false;
-  // Back to the start of the line, over it and over the rest of a longer one.
-  std::string text = "\r";
-  text += progress_line(done, status.total, std::chrono::duration<double>(elapsed).count());
-  const std::size_t shown = status.shown.exchange(text.size() - 1, std::memory_order_relaxed);
-  if (text.size() - 1 < shown) text.append(shown - (text.size() - 1), ' ');
-  platform::report(text);
+  if (!update_due(status, elapsed)) return false;
+  const double seconds = std::chrono::duration<double>(elapsed - status.pass_start).count();
+  show(status, progress_line(done, status.total, done - std::min(done, status.pass_from), seconds, status.again));
   return true;
 }
 
-void restart_reading(StatusLine& status, std::uint64_t offset) { status.done.store(offset, std::memory_order_relaxed); }
+void restart_reading(StatusLine& status, std::uint64_t offset, bool damaged) {
+  status.done.store(offset, std::memory_order_relaxed);
+  status.pass_start = Clock::now() - status.start;
+  status.pass_from = offset;
+  status.again = true;
+  if (!status.on_terminal) return;
+  show(status, damaged ? "KASOR.dat: beschädigte Stelle gefunden, lese in einem Durchgang neu …"
+                       : "KASOR.dat: lese in einem Durchgang neu …");
+}
+
+void note_written(StatusLine& status, std::int64_t nodes, std::int64_t total) {
+  if (!status.on_terminal) return;
+  if (nodes == 0) {
+    show(status, "KASOR_max.dat wird geschrieben …");
+  } else if (nodes >= total) {
+    show(status, "KASOR_max.dat wird auf den Datenträger gebracht …");
+  } else if (update_due(status, Clock::now() - status.start)) {
+    show(status, "KASOR_max.dat: " + std::to_string(nodes * 100 / total) + " % geschrieben");
+  }
+}
 
 void clear_status(StatusLine& status) {
   const std::size_t shown = status.shown.exchange(0, std::memory_order_relaxed);

@@ -21,6 +21,8 @@ namespace platform {
 int open_for_reading(const std::filesystem::path& name, int& error, Faults*) {
   const int fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
   error = fd < 0 ? errno : 0;
+  // The C runtime calls a file that another program holds "no permission".
+  if (fd < 0 && (_doserrno == 32 || _doserrno == 33)) error = EBUSY;  // sharing or lock violation
   return fd;
 }
 

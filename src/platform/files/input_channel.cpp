@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 #include "platform/files/file_calls.h"
 #include "platform/numbers/utf16.h"
@@ -34,21 +35,18 @@ bool same_ignoring_case(const std::string& a, const std::string& b) {
   return true;
 }
 
-// The one entry of name's folder that equals name apart from ASCII case, or
-// an empty path when there is none or more than one.
-fs::path find_ignoring_case(const fs::path& name) {
+// The entries of name's folder that equal name apart from ASCII case, in
+// the order of their names.
+std::vector<fs::path> find_ignoring_case(const fs::path& name) {
   std::error_code ec;
   const fs::path folder = name.has_parent_path() ? name.parent_path() : fs::path(".");
   const std::string wanted = name.filename().string();
-  fs::path found;
-  int matches = 0;
+  std::vector<fs::path> found;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (same_ignoring_case(it->path().filename().string(), wanted)) {
-      found = it->path();
-      ++matches;
-    }
+    if (same_ignoring_case(it->path().filename().string(), wanted)) found.push_back(it->path());
   }
-  return matches == 1 ? found : fs::path();
+  std::sort(found.begin(), found.end());
+  return found;
 }
 #endif
 
@@ -89,10 +87,14 @@ Status InputChannel::open_file(const fs::path& name, Faults* faults) {
   int fd = open_for_reading(name, error, faults);
 #ifndef _WIN32  // Windows matches names without regard to case already
   if (fd < 0 && error == ENOENT) {
-    const fs::path other = find_ignoring_case(name);
-    if (!other.empty()) {
-      fd = open_for_reading(other, error, faults);
-      opened = other;
+    const std::vector<fs::path> others = find_ignoring_case(name);
+    if (others.size() == 1) {
+      fd = open_for_reading(others.front(), error, faults);
+      opened = others.front();
+    } else if (others.size() > 1) {  // which is meant is not for this program to guess
+      std::string names;
+      for (const fs::path& other : others) names += (names.empty() ? "" : ", ") + other.filename().string();
+      return failure(kNameAmbiguous, names, name);
     }
   }
 #endif

@@ -1,6 +1,6 @@
 // Replacing a file on POSIX: flock on the temporary file while it is written
 // and until it has its final name; rename(2) over the target; fsync of the
-// folder after it.
+// folder after it; a signal that ends the run removes the temporary first.
 #include "platform/files/replace_file.h"
 
 #include <fcntl.h>
@@ -9,11 +9,55 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <string>
 
 #include "platform/files/file_calls.h"
 
 namespace platform::replace_detail {
 namespace fs = std::filesystem;
+
+namespace {
+
+// The temporary file being written, for a signal that ends the run to remove
+// first: a plain buffer and a flag, the only things a signal handler may touch.
+char g_unfinished[4096];
+volatile std::sig_atomic_t g_unfinished_set = 0;
+
+// Ctrl-C, a closed terminal, a polite kill: the run's own temporary file goes,
+// the older result stays, and the run ends as the signal would have ended it
+// (status 130 for Ctrl-C in a shell). Only async-signal-safe calls.
+extern "C" void remove_unfinished_and_end(int signal) {
+  if (g_unfinished_set) ::unlink(g_unfinished);
+  ::raise(signal);  // the handler was reset on entry: this ends the run
+}
+
+// Once, before the first temporary file: for the signals that are not ignored
+// (a run under nohup keeps ignoring SIGHUP).
+void catch_ending_signals() {
+  static bool caught = false;
+  if (caught) return;
+  caught = true;
+  struct sigaction action {};
+  action.sa_handler = remove_unfinished_and_end;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) sigaction(signal, &action, nullptr);
+  }
+}
+
+void note_unfinished(const fs::path& temporary) {
+  g_unfinished_set = 0;
+  const std::string& name = temporary.native();
+  if (name.size() >= sizeof g_unfinished) return;  // left to the next run's clean-up
+  std::memcpy(g_unfinished, name.c_str(), name.size() + 1);
+  g_unfinished_set = 1;
+}
+
+}  // namespace
 
 long long process_id() { return getpid(); }
 
@@ -22,6 +66,8 @@ long long process_id() { return getpid(); }
 // made again. A file system without locks still gets its result; only its
 // dead runs' temporaries cannot be told from live ones and are left alone.
 Status create_temporary(Replacement& r) {
+  catch_ending_signals();
+  note_unfinished(r.temporary);
   int error = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const int file = open_retrying(r.temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666, error, r.faults);
@@ -82,6 +128,7 @@ Status rename_over_target(Replacement& r) {
 }
 
 void release(Replacement& r) {
+  g_unfinished_set = 0;
   if (r.fd >= 0) ::close(r.fd);
   if (r.lock >= 0) ::close(r.lock);
   r.fd = r.lock = -1;

@@ -18,21 +18,36 @@ namespace fs = std::filesystem;
 namespace {
 
 Status windows_failure(Error error, const fs::path& file) {
-  return failure(error, std::error_code(static_cast<int>(GetLastError()), std::system_category()).message(), file);
+  return failure(error, windows_reason(GetLastError()), file);
 }
 
 }  // namespace
 
 long long process_id() { return _getpid(); }
 
+namespace {
+
+// Marks the open file to be deleted when its last handle closes, or not.
+bool delete_on_close(HANDLE handle, bool yes) {
+  FILE_DISPOSITION_INFO info{};
+  info.DeleteFile = yes ? TRUE : FALSE;
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info);
+}
+
+}  // namespace
+
 // Shared for reading only: while this program has it open, nobody can delete
 // it, and no clean-up takes it for a dead run's. The handle may delete and
-// rename, so that the file is put in place through it.
+// rename, so that the file is put in place through it. Until then the file
+// goes when its handle closes: when the run ends by Ctrl-C, a closed console
+// or a kill, Windows closes the handle and the file with it. Where the file
+// system cannot do that, the next run's clean-up removes it.
 Status create_temporary(Replacement& r) {
   const HANDLE h = CreateFileW(r.temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return windows_failure(kAccessDenied, r.temporary);
   r.handle = h;
+  delete_on_close(h, true);
   return {};
 }
 
@@ -56,6 +71,7 @@ Status sync_temporary(Replacement& r) {
 Status close_written(Replacement&) { return {}; }
 
 Status rename_over_target(Replacement& r) {
+  delete_on_close(r.handle, false);  // kept, from now on
   const fs::path::string_type& name = r.target.native();
   const std::size_t bytes = sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t);
   std::string storage(bytes, '\0');

@@ -8,6 +8,7 @@
 
 #include "platform/system/wide_text.h"
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -46,6 +47,12 @@ void attach_console() {
 
 bool is_terminal(std::FILE* stream) { return is_console(handle_of(stream)); }
 
+std::size_t terminal_width(std::FILE* stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(handle_of(stream), &info)) return 0;
+  return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+}
+
 void write_text(std::FILE* stream, std::string_view text) {
   const HANDLE console = handle_of(stream);
   if (!is_console(console)) {
@@ -61,6 +68,12 @@ void write_text(std::FILE* stream, std::string_view text) {
 void attach_console() {}
 
 bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+std::size_t terminal_width(std::FILE* stream) {
+  winsize size{};
+  if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
 
 void write_text(std::FILE* stream, std::string_view text) { std::fwrite(text.data(), 1, text.size(), stream); }
 #endif

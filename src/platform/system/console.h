@@ -1,6 +1,7 @@
 #pragma once
 // Text for a person: standard error and output, and whether a person watches them.
 
+#include <cstddef>
 #include <cstdio>
 #include <string_view>
 
@@ -14,6 +15,10 @@ void attach_console();
 
 // True when `stream` is a terminal (on Windows, a console).
 bool is_terminal(std::FILE* stream);
+
+// The columns of the terminal (console) that `stream` writes to; 0 when it is
+// none or cannot say.
+std::size_t terminal_width(std::FILE* stream);
 
 // Writes UTF-8 text to `stream`: to a Windows console as characters, whatever
 // its code page; elsewhere as the bytes they are.
