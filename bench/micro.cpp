@@ -38,6 +38,24 @@ std::vector<std::string> solver_numbers(std::size_t count) {
   return texts;
 }
 
+// The decimal a solver number was written as: its digits and the power of
+// its last one (seven digits: always kept).
+platform::Decimal decimal_of(const std::string& text) {
+  std::uint32_t w = 0;
+  int q = 0;
+  std::size_t i = text[0] == '-';
+  for (bool after_point = false; i < text.size() && text[i] != 'e'; ++i) {
+    if (text[i] == '.') {
+      after_point = true;
+    } else {
+      w = 10 * w + static_cast<std::uint32_t>(text[i] - '0');
+      q -= after_point;
+    }
+  }
+  if (i < text.size()) q += std::stoi(text.substr(i + 1));
+  return platform::decimal(w, q);
+}
+
 void ScanSolverNumbers(benchmark::State& state) {
   const std::vector<std::string> texts = solver_numbers(4096);
   std::string scratch;
@@ -56,19 +74,25 @@ void ScanSolverNumbers(benchmark::State& state) {
 }
 BENCHMARK(ScanSolverNumbers);
 
+// Printed by searching for the shortest digits (0), or from the decimals
+// they were read from (1).
 void DisplaySolverValues(benchmark::State& state) {
   std::vector<float> values;
-  for (const std::string& t : solver_numbers(4096)) values.push_back(std::stof(t));
+  std::vector<platform::Decimal> read;
+  for (const std::string& t : solver_numbers(4096)) {
+    values.push_back(std::stof(t));
+    read.push_back(state.range(0) ? decimal_of(t) : 0);
+  }
   char text[32];
   for (auto _ : state) {
-    for (float v : values) {
-      benchmark::DoNotOptimize(platform::put_single(text, v));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      benchmark::DoNotOptimize(platform::put_single(text, values[i], read[i]));
       benchmark::ClobberMemory();
     }
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
 }
-BENCHMARK(DisplaySolverValues);
+BENCHMARK(DisplaySolverValues)->Arg(0)->Arg(1);
 
 // Writes 2^19 pairs of solver numbers to `path`, one a line; returns how many.
 std::size_t write_pairs(const std::filesystem::path& path) {
@@ -108,14 +132,16 @@ void ReadPlainPairs(benchmark::State& state) {
   const std::size_t pairs = write_pairs(path);
   const auto bytes = std::filesystem::file_size(path);
   platform::__vbaOnError(-1);
-  float xs[256], ys[256];
+  float xy[2 * 256 + 8];
+  platform::Decimal read[2 * 256 + 8];
+  const platform::PairBuffers buffers{xy, read};
   for (auto _ : state) {
     platform::InputChannel in;
     if (!in.open_file(path).ok()) state.SkipWithError("open failed");
     float x, y, sum = 0;
     for (;;) {
-      const std::size_t run = in.read_plain_pairs(xs, ys, 256, way.parse_pairs);
-      for (std::size_t i = 0; i < run; ++i) sum += xs[i] + ys[i];
+      const std::size_t run = in.read_plain_pairs(buffers, 256, way.parse_pairs);
+      for (std::size_t i = 0; i < 2 * run; ++i) sum += xy[i];
       if (run == 256) continue;
       if (in.read_pair(x, y).status != platform::PairStatus::kRead) break;
       sum += x + y;
@@ -142,15 +168,14 @@ void OfferBlock(benchmark::State& state) {
   create_peak_table(table);
   std::mt19937 rng(3);
   std::uniform_real_distribution<float> value(-3.0f, 3.0f);
-  std::vector<float> xs(kNodeCapacity), ys(kNodeCapacity);
-  for (std::size_t i = 0; i < xs.size(); ++i) {
-    xs[i] = value(rng);
-    ys[i] = value(rng);
-  }
+  std::vector<float> xy(2 * std::size_t{kNodeCapacity});
+  std::vector<platform::Decimal> none(xy.size());
+  for (float& v : xy) v = value(rng);
   for (auto _ : state) {
     for (std::int32_t node = 1; node <= kNodeCapacity; node += 256) {
       const auto i = static_cast<std::size_t>(node - 1);
-      way.offer_run(table, node, xs.data() + i, ys.data() + i, std::min<std::size_t>(256, xs.size() - i));
+      const platform::PairBuffers pairs{xy.data() + 2 * i, none.data() + 2 * i};
+      way.offer_run(table, node, pairs, std::min<std::size_t>(256, kNodeCapacity - i));
     }
     benchmark::ClobberMemory();
   }
@@ -159,7 +184,8 @@ void OfferBlock(benchmark::State& state) {
 }
 BENCHMARK(OfferBlock)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// The result for 2,200,000 nodes of solver-like values, printed by 1 or 2 threads.
+// The result for 2,200,000 nodes of solver-like values, printed by 1 or 2
+// threads, by searching for the digits (0) or from the decimals read (1).
 void Write2200000Nodes(benchmark::State& state) {
   PeakTable table;
   create_peak_table(table);
@@ -168,6 +194,10 @@ void Write2200000Nodes(benchmark::State& state) {
     const std::size_t i = 2 * static_cast<std::size_t>(node - 1);
     table.x[node] = std::stof(texts[i]);
     table.y[node] = std::stof(texts[i + 1]);
+    if (state.range(1)) {
+      table.x_read[node] = decimal_of(texts[i]);
+      table.y_read[node] = decimal_of(texts[i + 1]);
+    }
   }
   const auto folder = std::filesystem::temp_directory_path() / "kasor-bench-write";
   std::filesystem::create_directories(folder);
@@ -183,7 +213,7 @@ void Write2200000Nodes(benchmark::State& state) {
   std::filesystem::remove_all(folder);
   release_peak_table(table);
 }
-BENCHMARK(Write2200000Nodes)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Write2200000Nodes)->ArgsProduct({{1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The blocks of a 60 MB data set read in 1 to 4 segments at once (one is the
 // one-pass read), to see how the parallel read scales with the segments.

@@ -85,7 +85,7 @@ def main():
         os.sched_setaffinity(0, set(cores[1:]))
     with tempfile.TemporaryDirectory(prefix="kasor-kill-") as folder:
         with open(os.path.join(folder, "KASOR.dat"), "wb") as f:
-            subprocess.run([kasor_gen, "600000", "2", "3"], stdout=f, check=True)
+            subprocess.run([kasor_gen, "1000000", "2", "3"], stdout=f, check=True)
         subprocess.run(program, cwd=folder, check=True)
         with open(os.path.join(folder, "KASOR_max.dat"), "rb") as f:
             new = f.read()

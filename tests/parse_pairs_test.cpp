@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -33,8 +35,19 @@ struct Reading {
   std::vector<Step> steps;
   std::uint64_t offset, line;
   std::string next_line;
+  std::string wrong_decimal;  // the first value whose decimal kept does not read as it
   bool operator==(const Reading&) const = default;
 };
+
+// Whether `read_from` (0: none) reads back as exactly `value`.
+bool reads_as(float value, platform::Decimal read_from) {
+  if (read_from == 0) return true;
+  const std::string text = (std::signbit(value) ? "-" : "") + std::to_string(platform::significand_of(read_from)) +
+                           "e" + std::to_string(platform::power_of(read_from));
+  float f = 0;
+  std::from_chars(text.data(), text.data() + text.size(), f);
+  return std::bit_cast<std::uint32_t>(f) == std::bit_cast<std::uint32_t>(value);
+}
 
 // Reads `pairs` pairs from `bytes`: with runs read in `way` and the item
 // reader between them, or (no way) with the item reader alone.
@@ -42,12 +55,16 @@ Reading read(const std::string& bytes, std::size_t pairs, const Way* way, std::s
   platform::InputChannel in;
   EXPECT_TRUE(in.open_memory(bytes.data(), bytes.size()).ok());
   Reading r;
-  float xs[256], ys[256];
+  float xy[2 * 256 + 8];
+  platform::Decimal read[2 * 256 + 8];
   while (r.steps.size() < pairs) {
     if (way) {
-      const std::size_t run = in.read_plain_pairs(xs, ys, std::min(most_in_a_run, pairs - r.steps.size()), way->parse_pairs);
-      for (std::size_t i = 0; i < run; ++i) {
-        r.steps.push_back({PairStatus::kRead, 0, std::bit_cast<std::uint32_t>(xs[i]), std::bit_cast<std::uint32_t>(ys[i])});
+      const std::size_t run = in.read_plain_pairs({xy, read}, std::min(most_in_a_run, pairs - r.steps.size()), way->parse_pairs);
+      for (std::size_t i = 0; i < 2 * run; ++i) {
+        if (i % 2 == 0) {
+          r.steps.push_back({PairStatus::kRead, 0, std::bit_cast<std::uint32_t>(xy[i]), std::bit_cast<std::uint32_t>(xy[i + 1])});
+        }
+        if (r.wrong_decimal.empty() && !reads_as(xy[i], read[i])) r.wrong_decimal = std::to_string(read[i]);
       }
       if (r.steps.size() == pairs) break;
     }
@@ -125,6 +142,43 @@ TEST(PlainPairs, EveryWayReadsAsTheItemReaderDoes) {
       const Reading runs = read(bytes, pairs, way, round % 3 ? 256 : 1 + rng() % 8);
       ASSERT_EQ(runs, reference) << "way " << way->name << ", round " << round << "\n"
                                  << bytes.substr(0, 400);
+    }
+  }
+}
+
+// Items at the edges of the form read eight at a time, each in every lane of
+// a group of eight and after every count of bytes before it, among plain
+// numbers: read as the item reader reads them, decimals and all.
+TEST(PlainPairs, ItemsAtTheEdgesOfTheQuickFormInEveryLane) {
+  const char* const items[] = {
+      // eight and nine digits; a point in every place, and alone
+      "12345678", "123456789", "-12345678", "-123456789", ".1234567", "1.234567", "1234567.", "12.34567",
+      "1234.567", "123456.7", "1.2345678", ".", "-.", "-.5", ".5", "5.",
+      // significands about 2^24
+      "16777216", "16777217", "-16777216", "1677721.6", "1677721.7", "16777216e-10", "16777217e-10",
+      // powers of ten about 10
+      "1e+10", "1e+11", "1e-10", "1e-11", "5.e-10", "0.0000000001", "0.00000000001", "1234567e+03", "1234567e-04",
+      "9.999999e+09", "9999999e-17",
+      // exponent forms: only e or E, a sign and two digits are read in the group
+      "1.5e+05", "1.5E-05", "1.5e5", "1.5e+5", "1.5E05", "1.5e-005", "1.5d+05", "1.5D-05", "1e+00", "-0e-00",
+      // no numbers, or signs in the wrong place
+      "1-2", "1.2-3", "--1", "+1", "+1.5e+05", "1.2.3", "1..2", "1.5e+1x", "1.5e+0:", "2e-0/", "1.5x+05", "1.5ee+10", "1.5e+-1", "e+10", "-",
+      "1e", "1e+", "x1", "-0", "0.000000", "-0.000000"};
+  for (const char* item : items) {
+    for (int before = 0; before < 16; ++before) {
+      std::string text;
+      for (int k = 0; k < before; ++k) text += (k % 3 ? "0.25 " : "-7.5\n");
+      text += item;
+      text += (before % 2) ? "\n" : " ";
+      for (int k = before + 1; k < 40; ++k) text += (k % 2 ? "1.5\n" : "-2 ");
+      if (text.back() != '\n') text += "3\n";
+      text += "TS 1\n";
+      const std::size_t pairs = 20;
+      const Reading reference = read(text, pairs, nullptr);
+      for (const Way* way : kWays) {
+        if (!can_take(*way, platform::cpu_has_avx2())) continue;
+        ASSERT_EQ(read(text, pairs, way), reference) << way->name << ": " << item << " after " << before << " items";
+      }
     }
   }
 }

@@ -29,6 +29,14 @@ class PeakTableTest : public ::testing::Test {
   PeakTable table;
 };
 
+// Kept beyond the single range, a pair keeps its decimals (tags here).
+TEST_F(PeakTableTest, BeyondTheSingleRangeTheKeptPairKeepsItsDecimals) {
+  offer(table, 7, 3e38f, 3e38f, 11, 12);
+  offer(table, 7, 3.4e38f, 3.4e38f, 21, 22);
+  EXPECT_EQ(table.x_read[7], 21u);
+  EXPECT_EQ(table.y_read[7], 22u);
+}
+
 TEST_F(PeakTableTest, StartsAllZero) {
   for (std::int32_t node : {1, 2, 1000, kNodeCapacity}) EXPECT_EQ(bits(node), bits_of(0, 0));
 }
@@ -132,14 +140,16 @@ TEST_F(PeakTableTest, TracksNodesOnlyWithinCapacity) {
 }
 
 // Runs offered four nodes at a time give what offering pair after pair gives,
-// ties, NaN, infinities and magnitudes beyond the single range among them.
+// ties, NaN, infinities and magnitudes beyond the single range among them,
+// and keep the decimals of the pairs they keep.
 TEST_F(PeakTableTest, RunsAgreeWithOfferEveryWay) {
   PeakTable reference;
   ASSERT_TRUE(create_peak_table(reference));
   const float inf = std::numeric_limits<float>::infinity();
   const float specials[] = {0.0f, -0.0f, 3, 4, -4, 5, inf, -inf, std::numeric_limits<float>::quiet_NaN(), 3e38f, 3.4e38f, 1e-45f};
   std::mt19937 rng(44);
-  std::vector<float> xs(1000), ys(1000);  // up to 1000 nodes a run
+  std::vector<float> xy(2000);  // up to 1000 nodes a run
+  std::vector<platform::Decimal> read(2000);  // tags, to tell which pair was kept
   for (const Way* way : kWays) {
     if (!can_take(*way, platform::cpu_has_avx2())) continue;
     for (int round = 0; round < 200; ++round) {
@@ -149,7 +159,7 @@ TEST_F(PeakTableTest, RunsAgreeWithOfferEveryWay) {
       // values, one or two in a pair, to nodes from 2001 on.
       const bool ties = round % 2 == 0;
       const std::pair<float, float> fives[] = {{3, 4}, {4, -3}, {5, 0}, {0, -5}, {-3, 4}};
-      for (std::size_t i = 0; i < xs.size(); ++i) {
+      for (std::size_t i = 0; i < xy.size() / 2; ++i) {
         auto [x, y] = fives[rng() % std::size(fives)];
         if (ties) {
           float& smaller = std::fabs(x) < std::fabs(y) ? x : y;
@@ -159,17 +169,23 @@ TEST_F(PeakTableTest, RunsAgreeWithOfferEveryWay) {
           if (kind != 1) x = specials[rng() % std::size(specials)];
           if (kind != 0) y = specials[rng() % std::size(specials)];
         }
-        xs[i] = x;
-        ys[i] = y;
+        xy[2 * i] = x;
+        xy[2 * i + 1] = y;
+        read[2 * i] = static_cast<platform::Decimal>(rng());
+        read[2 * i + 1] = static_cast<platform::Decimal>(rng());
       }
       const auto first = static_cast<std::int32_t>((ties ? 1 : 2001) + rng() % 3);
-      const std::size_t count = 1 + rng() % xs.size();
-      way->offer_run(table, first, xs.data(), ys.data(), count);
-      for (std::size_t i = 0; i < count; ++i) offer(reference, first + static_cast<std::int32_t>(i), xs[i], ys[i]);
+      const std::size_t count = 1 + rng() % (xy.size() / 2);
+      way->offer_run(table, first, {xy.data(), read.data()}, count);
+      for (std::size_t i = 0; i < count; ++i) {
+        offer(reference, first + static_cast<std::int32_t>(i), xy[2 * i], xy[2 * i + 1], read[2 * i], read[2 * i + 1]);
+      }
     }
     for (std::int32_t node = 1; node <= 3003; ++node) {
       ASSERT_EQ(bits(node), bits_of(reference.x[node], reference.y[node])) << node;
       ASSERT_EQ(std::bit_cast<std::uint32_t>(table.magnitude[node]), std::bit_cast<std::uint32_t>(reference.magnitude[node]));
+      ASSERT_EQ(table.x_read[node], reference.x_read[node]) << node;
+      ASSERT_EQ(table.y_read[node], reference.y_read[node]) << node;
     }
   }
   release_peak_table(reference);

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "sweep.h"
 
@@ -66,6 +68,45 @@ TEST(Display, SameForSolverValues) {
     std::from_chars(text, end, f);
     ASSERT_EQ(ours(f), standard(f)) << std::string(text, end);
   }
+}
+
+// Printed from the decimal it was read from, w * 10^q: the same bytes, for
+// every w and q the quick reading keeps (w up to 2^24, q up to 10 either
+// way) under KASOR_EXHAUSTIVE, otherwise a stride through them; and always
+// those next to a power of ten or 2^24, where the count of digits changes.
+TEST(Display, SameFromTheDecimalItWasReadFrom) {
+  auto same = [](std::uint32_t w, int q, bool negative) {
+    // Both factors are exact singles, so one operation rounds correctly.
+    const float power = static_cast<float>(std::pow(10.0, q < 0 ? -q : q));
+    float f = q < 0 ? static_cast<float>(w) / power : static_cast<float>(w) * power;
+    if (negative) f = -f;
+    char text[32];
+    return std::string(text, platform::put_single(text, f, platform::decimal(w, q))) == standard(f);
+  };
+  std::vector<std::uint32_t> edges{(1u << 24) - 1, 1u << 24};
+  for (std::uint32_t p = 1; p <= 10000000; p *= 10) {
+    for (std::uint32_t w = p > 3 ? p - 3 : 1; w <= p + 3; ++w) edges.push_back(w);
+  }
+  const std::uint32_t stride = KASOR_EXHAUSTIVE ? 1 : 1009;
+  std::vector<std::string> failures(21);
+  std::vector<std::thread> threads;
+  for (int q = -10; q <= 10; ++q) {
+    threads.emplace_back([&, q] {
+      std::string& failure = failures[static_cast<std::size_t>(q + 10)];
+      for (std::uint32_t w = 0; w <= (1u << 24) && failure.empty(); w += stride) {
+        if (!same(w, q, w % 7 == 0)) failure = std::to_string(w);
+      }
+      for (std::uint32_t w : edges) {
+        if (failure.empty() && (!same(w, q, false) || !same(w, q, true))) failure = std::to_string(w);
+      }
+    });
+    if (threads.size() == std::max(2u, std::thread::hardware_concurrency())) {
+      for (std::thread& t : threads) t.join();
+      threads.clear();
+    }
+  }
+  for (std::thread& t : threads) t.join();
+  for (int q = -10; q <= 10; ++q) EXPECT_EQ(failures[static_cast<std::size_t>(q + 10)], "") << "e" << q;
 }
 
 }  // namespace

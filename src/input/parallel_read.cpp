@@ -130,7 +130,7 @@ void merge_segments(PeakTable& table, const std::vector<Segment>& segments, std:
 }  // namespace
 
 int segments_within_budget(std::int32_t node_count) {
-  const std::uint64_t table = 3 * sizeof(float) * static_cast<std::uint64_t>(std::clamp(node_count, 0, kNodeCapacity));
+  const std::uint64_t table = kPeakTableBytesPerNode * static_cast<std::uint64_t>(std::clamp(node_count, 0, kNodeCapacity));
   if (table + kBesidesSegments >= kMemoryBudget) return 1;
   const std::uint64_t further = (kMemoryBudget - table - kBesidesSegments) / (table + kPerSegment);
   return static_cast<int>(std::min<std::uint64_t>(1 + further, kMostSegments));

@@ -36,8 +36,8 @@ struct BlockLoop {
   std::int32_t node_count;
   const ReadOptions& options;
   std::string line;
-  float xs[kRun];
-  float ys[kRun];
+  float xy[2 * kRun + 8];
+  platform::Decimal read[2 * kRun + 8];
   std::uint64_t damaged = 0;
   std::uint64_t blocks = 0;
   std::uint64_t counted = 0;  // the offset up to which bytes were counted for the progress line
@@ -98,8 +98,9 @@ At read_block(BlockLoop& loop) {
     // Pairs laid out the common way are read and offered a run at a time;
     // the pair after a run is read on its own, damage and all.
     const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(kRun, std::int64_t{loop.node_count} - node + 1));
-    const std::size_t run = loop.in.read_plain_pairs(loop.xs, loop.ys, wanted, loop.options.way->parse_pairs);
-    loop.options.way->offer_run(loop.table, node, loop.xs, loop.ys, run);
+    const platform::PairBuffers pairs{loop.xy, loop.read};
+    const std::size_t run = loop.in.read_plain_pairs(pairs, wanted, loop.options.way->parse_pairs);
+    loop.options.way->offer_run(loop.table, node, pairs, run);
     node += static_cast<std::int32_t>(run);
     count_progress(loop);
     if (run == wanted) {

@@ -25,9 +25,12 @@ constexpr std::uint8_t kCountLine[] = {0x02, 0x00, kItemText | kThenDirectly, kI
 // Node lines `first` to `last` on `out`.
 Status print_nodes(platform::OutputChannel& out, std::int32_t first, std::int32_t last, const PeakTable& table) {
   float x = 0, y = 0;
+  platform::Decimal x_read = 0, y_read = 0;
   for (std::int32_t node = first; node <= last; ++node) {
-    if (!peak(table, node, x, y)) return platform::failure(platform::kOutOfRange, "node " + std::to_string(node));
-    if (!platform::print_pair_line(out, x, y)) return out.failure();
+    if (!peak(table, node, x, y, x_read, y_read)) {
+      return platform::failure(platform::kOutOfRange, "node " + std::to_string(node));
+    }
+    if (!platform::print_pair_line(out, x, y, x_read, y_read)) return out.failure();
   }
   return {};
 }

@@ -11,7 +11,9 @@ bool create_peak_table(PeakTable& table, std::int32_t nodes) {
   table.magnitude = static_cast<float*>(std::calloc(kSlots, sizeof(float)));
   table.x = static_cast<float*>(std::calloc(kSlots, sizeof(float)));
   table.y = static_cast<float*>(std::calloc(kSlots, sizeof(float)));
-  if (!table.magnitude || !table.x || !table.y) {
+  table.x_read = static_cast<platform::Decimal*>(std::calloc(kSlots, sizeof(platform::Decimal)));
+  table.y_read = static_cast<platform::Decimal*>(std::calloc(kSlots, sizeof(platform::Decimal)));
+  if (!table.magnitude || !table.x || !table.y || !table.x_read || !table.y_read) {
     release_peak_table(table);
     return false;
   }
@@ -22,8 +24,12 @@ void release_peak_table(PeakTable& table) {
   std::free(table.magnitude);
   std::free(table.x);
   std::free(table.y);
+  std::free(table.x_read);
+  std::free(table.y_read);
   table = PeakTable{};
 }
+
+static_assert(sizeof(platform::Decimal) == sizeof(float));
 
 void clear_peak_table(PeakTable& table, std::int32_t nodes) {
   if (nodes <= 0) return;
@@ -31,21 +37,29 @@ void clear_peak_table(PeakTable& table, std::int32_t nodes) {
   std::memset(table.magnitude, 0, bytes);
   std::memset(table.x, 0, bytes);
   std::memset(table.y, 0, bytes);
+  std::memset(table.x_read, 0, bytes);
+  std::memset(table.y_read, 0, bytes);
 }
 
 // Magnitudes above the single-precision range all round to infinity; comparing
 // them in double keeps the larger vector rather than simply the first. Called
 // for every pair offered to a node whose peak is infinite.
-void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, float y) {
+void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, float y, platform::Decimal x_read,
+                               platform::Decimal y_read) {
   auto exact = [](float a, float b) {
     return platform::square_root(platform::__vbaPowerR8(a, 2.0) + platform::__vbaPowerR8(b, 2.0));
   };
   if (exact(x, y) > exact(table.x[node], table.y[node])) {
     table.x[node] = x;
     table.y[node] = y;
+    table.x_read[node] = x_read;
+    table.y_read[node] = y_read;
   }
 }
 
-void offer_run_scalar(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) offer(table, first + static_cast<std::int32_t>(i), xs[i], ys[i]);
+void offer_run_scalar(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    offer(table, first + static_cast<std::int32_t>(i), pairs.xy[2 * i], pairs.xy[2 * i + 1], pairs.read[2 * i],
+          pairs.read[2 * i + 1]);
+  }
 }

@@ -6,21 +6,29 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/numbers/decimal.h"
 #include "platform/numbers/math.h"
+#include "platform/numbers/parse_pairs.h"
 
 inline constexpr std::int32_t kNodeCapacity = 2'200'000;
 
-// Three parallel tables indexed by node number 1 to the nodes they were made
-// for (slot 0 is never used): the run's own at full capacity, a segment's for
-// the data set's node count. All 0 when made.
+// Parallel tables indexed by node number 1 to the nodes they were made for
+// (slot 0 is never used): the run's own at full capacity, a segment's for
+// the data set's node count. All 0 when made. Beside each peak vector, the
+// decimals its x and y were read from, or 0 (numbers/decimal.h).
 struct PeakTable {
   float* magnitude = nullptr;
   float* x = nullptr;
   float* y = nullptr;
+  platform::Decimal* x_read = nullptr;
+  platform::Decimal* y_read = nullptr;
 };
 
-// Allocates the three tables, for nodes 1 to `nodes`; false when there is
-// not the memory for them.
+// The bytes a node takes in a table.
+inline constexpr std::uint64_t kPeakTableBytesPerNode = 3 * sizeof(float) + 2 * sizeof(platform::Decimal);
+
+// Allocates the tables, for nodes 1 to `nodes`; false when there is not the
+// memory for them.
 bool create_peak_table(PeakTable& table, std::int32_t nodes = kNodeCapacity);
 
 void release_peak_table(PeakTable& table);
@@ -37,12 +45,15 @@ inline float magnitude_of(float x, float y) {
 }
 
 // Both magnitudes beyond the single-precision range; decided in double.
-void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, float y);
+void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, float y, platform::Decimal x_read,
+                               platform::Decimal y_read);
 
 // Keeps (x, y) as the node's peak when its magnitude is strictly greater than
 // the peak so far, so the first of equal magnitudes stays. Nodes outside the
 // table are ignored. A NaN magnitude is greater than nothing and never kept.
-inline void offer(PeakTable& table, std::int32_t node, float x, float y) {
+// x_read and y_read: the decimals x and y were read from, or 0.
+inline void offer(PeakTable& table, std::int32_t node, float x, float y, platform::Decimal x_read = 0,
+                  platform::Decimal y_read = 0) {
   if (node < 1 || node > kNodeCapacity) return;
   const double sum = platform::__vbaPowerR8(static_cast<double>(x), 2.0) +
                      platform::__vbaPowerR8(static_cast<double>(y), 2.0);
@@ -56,22 +67,24 @@ inline void offer(PeakTable& table, std::int32_t node, float x, float y) {
       table.magnitude[node] = m;
       table.x[node] = x;
       table.y[node] = y;
+      table.x_read[node] = x_read;
+      table.y_read[node] = y_read;
       return;
     }
   }
-  if (peak == std::numeric_limits<float>::infinity()) offer_beyond_single_range(table, node, x, y);
+  if (peak == std::numeric_limits<float>::infinity()) offer_beyond_single_range(table, node, x, y, x_read, y_read);
 }
 
-// Offers (xs[i], ys[i]) to node first + i, for i from 0 to count - 1, as
+// Offers pair i of `pairs` to node first + i, for i from 0 to count - 1, as
 // offer does: a way of offering runs (the ways of reading, input/ways.h).
-using OfferRun = void (*)(PeakTable& table, std::int32_t first, const float* xs, const float* ys,
+using OfferRun = void (*)(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs,
                           std::size_t count);
 
 // Node after node.
-void offer_run_scalar(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count);
+void offer_run_scalar(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs, std::size_t count);
 
 // Four nodes at a time, with AVX2. Only on a CPU with AVX2.
-void offer_run_avx2(PeakTable& table, std::int32_t first, const float* xs, const float* ys, std::size_t count);
+void offer_run_avx2(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs, std::size_t count);
 
 // Takes the node's peak from `later`, a table filled from input that follows
 // all input offered to `table`, when offering its pairs here in order would
@@ -82,8 +95,10 @@ inline void merge_peak(PeakTable& table, std::int32_t node, const PeakTable& lat
     table.magnitude[node] = m;
     table.x[node] = later.x[node];
     table.y[node] = later.y[node];
+    table.x_read[node] = later.x_read[node];
+    table.y_read[node] = later.y_read[node];
   } else if (m == std::numeric_limits<float>::infinity()) {
-    offer_beyond_single_range(table, node, later.x[node], later.y[node]);
+    offer_beyond_single_range(table, node, later.x[node], later.y[node], later.x_read[node], later.y_read[node]);
   }
 }
 
@@ -92,5 +107,14 @@ inline bool peak(const PeakTable& table, std::int32_t node, float& x, float& y) 
   if (node < 1 || node > kNodeCapacity) return false;
   x = table.x[node];
   y = table.y[node];
+  return true;
+}
+
+// The same, with the decimals x and y were read from, or 0.
+inline bool peak(const PeakTable& table, std::int32_t node, float& x, float& y, platform::Decimal& x_read,
+                 platform::Decimal& y_read) {
+  if (!peak(table, node, x, y)) return false;
+  x_read = table.x_read[node];
+  y_read = table.y_read[node];
   return true;
 }

@@ -154,8 +154,9 @@ int run(const RunOptions& options) {
   PeakTable table;
   // Without its table the run cannot start: nothing is opened.
   if (!create_peak_table(table)) {
-    platform::report("Fehler: nicht genug freier Speicher für die Knotentabelle (26 MB); "
-                     "nichts gelesen, nichts geschrieben.\n");
+    const std::uint64_t megabytes = (kPeakTableBytesPerNode * (kNodeCapacity + 1) + 500'000) / 1'000'000;
+    platform::report("Fehler: nicht genug freier Speicher für die Knotentabelle (" + std::to_string(megabytes) +
+                     " MB); nichts gelesen, nichts geschrieben.\n");
     return kExitNoTable;
   }
   platform::__vbaOnError(-1);

@@ -116,11 +116,11 @@ class InputChannel {
   // Two single-precision items and what follows them, as one call of the item
   // reader reads them.
   inline PairRead read_pair(float& x, float& y);
-  // Reads up to `count` pairs into `xs` and `ys` as read_pair would, with the
+  // Reads up to `count` pairs into `out` as read_pair would, with the
   // kernel `parse` (numbers/parse_pairs.h). It stops before the first pair it
   // cannot read so (damage, a number in an unusual form) and near the end of
   // the buffer, leaving that pair to read_pair. Returns the number of pairs read.
-  std::size_t read_plain_pairs(float* xs, float* ys, std::size_t count, ParsePairs parse);
+  std::size_t read_plain_pairs(const PairBuffers& out, std::size_t count, ParsePairs parse);
 
   // True when no byte is left.
   bool at_end() { return pos_ == end_ && !refill(); }

@@ -98,14 +98,15 @@ inline Status print(OutputChannel& channel, std::span<const std::uint8_t> descri
 // descriptor: x, blanks up to the next print zone, y, the line end. For the
 // result's node lines, millions of them. False once a write has failed; the
 // channel's failure() says how.
-inline bool print_pair_line(OutputChannel& channel, float x, float y) {
+// x_read and y_read: the decimals x and y were read from, or 0.
+inline bool print_pair_line(OutputChannel& channel, float x, float y, Decimal x_read = 0, Decimal y_read = 0) {
   if (channel.failed()) return false;
   char* const start = channel.room(2 * print_detail::kItemRoom);
   if (!start) return false;
-  char* p = put_single(start, x);
+  char* p = put_single(start, x, x_read);
   const std::size_t blanks = kPrintZone - (channel.column() + static_cast<std::size_t>(p - start)) % kPrintZone;
   std::memset(p, ' ', kPrintZone);  // all of them at once; the next item overwrites the rest
-  p = put_single(p + blanks, y);
+  p = put_single(p + blanks, y, y_read);
   p[0] = '\r';
   p[1] = '\n';
   channel.wrote_line_end(p + 2);

@@ -86,9 +86,9 @@ ItemResult InputChannel::read_item_slowly(std::uint8_t type, float& target) {
   return item_failed(ItemResult::kUnreadable);
 }
 
-std::size_t InputChannel::read_plain_pairs(float* xs, float* ys, std::size_t count, ParsePairs parse) {
+std::size_t InputChannel::read_plain_pairs(const PairBuffers& out, std::size_t count, ParsePairs parse) {
   char* const data = buffer_.get();
-  const PlainRun run = parse(data + pos_, data + end_, xs, ys, count, scratch_);
+  const PlainRun run = parse(data + pos_, data + end_, out, count, scratch_);
   if (run.pairs > 0) {
     pos_ = static_cast<std::size_t>(run.end - data);
     line_ += run.lines;

@@ -4,7 +4,7 @@
 
 namespace platform {
 
-PlainRun parse_pairs_scalar(const char* p, const char* end, float* xs, float* ys, std::size_t count,
+PlainRun parse_pairs_scalar(const char* p, const char* end, const PairBuffers& out, std::size_t count,
                             std::string& scratch) {
   PlainRun run;
   run.end = p;
@@ -17,8 +17,10 @@ PlainRun parse_pairs_scalar(const char* p, const char* end, float* xs, float* ys
     const char* const blanks_end = skip_blanks(q);
     const char* const next = past_line_end(blanks_end);
     if (next > stop) break;
-    xs[run.pairs] = x;
-    ys[run.pairs] = y;
+    out.xy[2 * run.pairs] = x;
+    out.xy[2 * run.pairs + 1] = y;
+    out.read[2 * run.pairs] = 0;
+    out.read[2 * run.pairs + 1] = 0;
     ++run.pairs;
     run.line_end_last = next != blanks_end;
     run.lines += run.line_end_last;

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/numbers/decimal.h"
+
 namespace platform {
 
 // A run stops this far before the end of the data it was given.
@@ -27,20 +29,31 @@ struct PlainRun {
   bool line_end_last = false;  // the run ended with a line end
 };
 
+// Where a run puts the pairs it reads, x and y by turns: pair i is
+// (xy[2i], xy[2i + 1]), read from the decimals read[2i] and read[2i + 1], or
+// 0 where the way does not keep them. Room for 2 * count + 8 of each: a way
+// may write past the pairs it reads.
+struct PairBuffers {
+  float* xy;
+  Decimal* read;
+};
+
 // A way of reading runs; `scratch` is working space for unusual numbers.
-using ParsePairs = PlainRun (*)(const char* p, const char* end, float* xs, float* ys, std::size_t count,
+using ParsePairs = PlainRun (*)(const char* p, const char* end, const PairBuffers& out, std::size_t count,
                                 std::string& scratch);
 
-// Pair after pair, each number the item reader's quick way. The reference.
-PlainRun parse_pairs_scalar(const char* p, const char* end, float* xs, float* ys, std::size_t count,
+// Pair after pair, each number the item reader's quick way. The reference;
+// keeps no decimals.
+PlainRun parse_pairs_scalar(const char* p, const char* end, const PairBuffers& out, std::size_t count,
                             std::string& scratch);
 
-// Every item of a stretch found at once with AVX2, then each parsed on its own
-// (SSE), so that one item's length does not hold up the next. Takes plain
-// numbers only: an optional sign, digits with at most one point (one to
-// fifteen digits), optionally an exponent letter (E, e, D, d), a sign and one
-// to three digits. Pairs may share or span lines. Only on a CPU with AVX2.
-PlainRun parse_pairs_avx2(const char* p, const char* end, float* xs, float* ys, std::size_t count,
+// Every item of a stretch found at once with AVX2, then read eight at a
+// time; the few of a rarer form one by one. Takes plain numbers only: an
+// optional sign, digits with at most one point (one to fifteen digits),
+// optionally an exponent letter (E, e, D, d), a sign and one to three
+// digits. Pairs may share or span lines. Keeps the decimals of the common
+// form. Only on a CPU with AVX2.
+PlainRun parse_pairs_avx2(const char* p, const char* end, const PairBuffers& out, std::size_t count,
                           std::string& scratch);
 
 }  // namespace platform

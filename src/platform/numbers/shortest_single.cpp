@@ -127,6 +127,49 @@ char* format(char* out, std::uint64_t n, int exponent, std::uint64_t exact_whole
   return out + 4;
 }
 
+// Writes the `count` digits in `word` (as characters, the first in the
+// lowest byte, at most eight) for the value d1.d2... * 10^exponent, in the
+// display's form: fixed unless the exponent form is shorter (fixed on a tie).
+// Null, with nothing written, where that form is not made here: a whole
+// number from 10^7 on in fixed form (shown there with all the digits of its
+// exact value), an exponent of two digits.
+char* lay_out(char* out, std::uint64_t word, int count, int exponent, bool negative) {
+  const int fixed = exponent < 0 ? 1 - exponent + count : (count > exponent + 1 ? count + 1 : exponent + 1);
+  const int scientific = count + (count > 1 ? 1 : 0) + 4;
+  auto store = [](char* at, std::uint64_t v) { std::memcpy(at, &v, 8); };
+  if (scientific < fixed) {
+    if (exponent <= -10 || exponent >= 10) return nullptr;
+    *out = '-';
+    out += negative;
+    store(out, word);
+    out[1] = '.';
+    store(out + 2, word >> 8);
+    out += count > 1 ? count + 1 : 1;
+    std::memcpy(out, exponent < 0 ? "e-0" : "e+0", 3);
+    out[3] = static_cast<char>('0' + (exponent < 0 ? -exponent : exponent));
+    return out + 4;
+  }
+  if (exponent >= 7) return nullptr;
+  *out = '-';
+  out += negative;
+  if (exponent < 0) {
+    std::memcpy(out, "0.00000", 8);
+    out += 1 - exponent;
+    store(out, word);
+    return out + count;
+  }
+  // Below 10^7 a whole number's short digits followed by zeros are its exact value.
+  const int whole = exponent + 1;
+  store(out, word);
+  if (count <= whole) {
+    store(out + count, 0x3030303030303030u);
+    return out + whole;
+  }
+  out[whole] = '.';
+  store(out + whole + 1, word >> (8 * whole));
+  return out + count + 1;
+}
+
 // The common case, values from 1e-6 to below 2^23 read from six or seven
 // digits, with as few branches as the data can mispredict: both roundings
 // are made, and the shorter that reads back is kept.
@@ -150,38 +193,51 @@ char* put_common(char* out, std::uint32_t m, int b, int exponent, bool negative)
   // Trailing zero digits are the top bytes that equal '0'.
   const std::uint64_t zero_bytes = (word ^ 0x30303030303030u) << 8;
   const int count = 7 - std::countl_zero(zero_bytes) / 8;
-  auto store = [](char* at, std::uint64_t v) { std::memcpy(at, &v, 8); };
+  return lay_out(out, word, count, exponent, negative);
+}
 
-  *out = '-';
-  out += negative;
-  // Fixed form unless the exponent form is shorter (fixed on a tie).
-  const int fixed = exponent < 0 ? 1 - exponent + count : (count > exponent + 1 ? count + 1 : exponent + 1);
-  const int scientific = count + (count > 1 ? 1 : 0) + 4;
-  if (scientific < fixed) {
-    store(out, word);
-    out[1] = '.';
-    store(out + 2, word >> 8);
-    out += count > 1 ? count + 1 : 1;
-    std::memcpy(out, exponent < 0 ? "e-0" : "e+0", 3);
-    out[3] = static_cast<char>('0' + (exponent < 0 ? -exponent : exponent));
-    return out + 4;
+// The largest biased exponent of a single whose spacing to the next one up,
+// 2^(exponent - 150), is below 10^t, for t = -10 .. 17 (at t + 10).
+constexpr std::array<int, 28> kLargestExponentBelow = [] {
+  std::array<int, 28> largest{};
+  for (int t = -10; t <= 17; ++t) {
+    int e = 0;
+    for (int candidate = 1; candidate <= 254; ++candidate) {
+      const int a = candidate - 150;  // is 2^a < 10^t?
+      bool below;
+      if (t >= 0) {
+        below = a < 0 || (a < 63 && (std::uint64_t{1} << a) < kWholePowersOfTen[t]);
+      } else {
+        below = a < 0 && (-a >= 63 || kWholePowersOfTen[-t] < (std::uint64_t{1} << -a));
+      }
+      if (below) e = candidate;
+    }
+    largest[static_cast<std::size_t>(t + 10)] = e;
   }
-  if (exponent < 0) {
-    std::memcpy(out, "0.00000", 8);
-    out += 1 - exponent;
-    store(out, word);
-    return out + count;
+  return largest;
+}();
+
+// The value read as w * 10^q, printed from those digits when they are its
+// shortest text. They read back as the value, and no other decimal of as
+// few digits does when the singles around the value lie closer together
+// than 10^p, p the power of the last digit kept: all the decimals that read
+// back lie within one spacing, and such a decimal is a multiple of 10^p.
+// (Below a power of ten, decimals of as few digits have one digit more to
+// the right; but the singles there lie closer than 2^-23 of the value, far
+// below a tenth of it.) Null otherwise.
+char* put_decimal(char* out, float value, std::uint32_t w, int q) {
+  const std::uint64_t word = kQuads[w / 10000] | std::uint64_t{kQuads[w % 10000]} << 32;
+  const std::uint64_t values = word ^ 0x3030303030303030u;
+  const int leading = std::countr_zero(values) / 8;
+  const int trailing = std::countl_zero(values) / 8;
+  const int count = 8 - leading - trailing;
+  const std::uint64_t digits = word >> (8 * leading);
+  const int power = q + trailing;
+  const auto bits = std::bit_cast<std::uint32_t>(value);
+  if (static_cast<int>(bits >> 23 & 0xFF) > kLargestExponentBelow[static_cast<std::size_t>(power + 10)]) {
+    return nullptr;
   }
-  // Below 2^23 a whole number's short digits followed by zeros are its exact value.
-  const int whole = exponent + 1;
-  store(out, word);
-  if (count <= whole) {
-    store(out + count, 0x3030303030303030u);
-    return out + whole;
-  }
-  out[whole] = '.';
-  store(out + whole + 1, word >> (8 * whole));
-  return out + count + 1;
+  return lay_out(out, digits, count, power + count - 1, bits >> 31);
 }
 
 }  // namespace
@@ -214,6 +270,14 @@ char* put_single(char* out, float value) {
     }
   }
   return std::to_chars(out, out + 16, value).ptr;
+}
+
+char* put_single(char* out, float value, Decimal read_from) {
+  const std::uint32_t w = significand_of(read_from);
+  if (w != 0) {
+    if (char* end = put_decimal(out, value, w, power_of(read_from))) return end;
+  }
+  return put_single(out, value);
 }
 
 }  // namespace platform
