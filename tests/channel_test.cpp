@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
+#include "platform/files/input_channel.h"
 #include "platform/runtime.h"
 #include "runtime_reset.h"
 #include "temp_folder.h"
@@ -99,6 +103,46 @@ TEST_F(ChannelTest, FailedReadsLeaveTheVariablesAndRecordTheError) {
   EXPECT_EQ(x, 1.5f);
   EXPECT_EQ(platform::error_number(), platform::kPastEnd);
   EXPECT_TRUE(platform::__vbaFileClose(1));
+}
+
+// Where the search for the next line that starts with "TS" stops: at the
+// same line start as reading line by line, whatever ends the lines (LF, CR
+// LF, CR alone, a NUL within a line), in small inputs and in one that spans
+// many fills of the buffer.
+TEST(SkipToLine, StopsWhereReadingLineByLineFindsTheLine) {
+  auto by_lines = [](const std::string& text) -> long long {
+    platform::InputChannel in;
+    EXPECT_TRUE(in.open_memory(text.data(), text.size()).ok());
+    std::string line;
+    for (;;) {
+      const auto start = static_cast<long long>(in.offset());
+      if (!in.read_line(line)) return -1;
+      if (line.rfind("TS", 0) == 0) return start;
+    }
+  };
+  auto by_search = [](const std::string& text) -> long long {
+    platform::InputChannel in;
+    EXPECT_TRUE(in.open_memory(text.data(), text.size()).ok());
+    return in.skip_to_line_starting('T', 'S') ? static_cast<long long>(in.offset()) : -1;
+  };
+  std::mt19937 rng(5);
+  const std::string pieces[] = {"T", "S", "TS", "x", "\n", "\r", "\r\n", std::string(1, '\0'), "ts"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(rng() % 30);
+    for (int i = 0; i < count; ++i) text += pieces[rng() % std::size(pieces)];
+    ASSERT_EQ(by_search(text), by_lines(text)) << testing::PrintToString(text);
+  }
+  // A line longer than the buffer, which ends in its middle, just before a "TS".
+  for (std::size_t length : {platform::kBufferSize - 1, platform::kBufferSize, platform::kBufferSize + 1}) {
+    const std::string long_line = std::string(length, 'x') + "TS\nTS\n";
+    EXPECT_EQ(by_search(long_line), by_lines(long_line)) << length;
+  }
+  std::string big;
+  while (big.size() < 3 * platform::kBufferSize) big += "-1.5 2.25\nxTS 1\r\n";
+  big += "\rT\rTS 9\n";
+  EXPECT_EQ(by_search(big), by_lines(big));
+  EXPECT_EQ(by_search(big), static_cast<long long>(big.size()) - 5);
 }
 
 }  // namespace

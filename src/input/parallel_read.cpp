@@ -29,11 +29,9 @@ std::uint64_t next_block_header(const std::filesystem::path& name, std::uint64_t
   std::string line;
   line.reserve(platform::kLineKeep);
   scan.read_line(line);
-  for (;;) {
-    const std::uint64_t start = scan.offset();
-    if (start >= before || !scan.read_line(line)) return 0;
-    if (is_block_header(line)) return start;
-  }
+  if (!scan.skip_to_line_starting('T', 'S')) return 0;  // a block header's line starts with "TS"
+  const std::uint64_t start = scan.offset();
+  return start < before ? start : 0;
 }
 
 // Offsets that cut the input from `start` to `size` into at most `segments`
@@ -120,11 +118,22 @@ bool same_as_one_pass(const std::vector<Segment>& segments) {
 }
 
 // Merges the later segments' tables into the first's, in input order, by the
-// same rule: of equal magnitudes the earlier stays.
+// same rule: of equal magnitudes the earlier stays. Each thread that read a
+// segment merges a share of the nodes.
 void merge_segments(PeakTable& table, const std::vector<Segment>& segments, std::int32_t node_count) {
-  for (std::size_t i = 1; i < segments.size(); ++i) {
-    for (std::int32_t node = 1; node <= node_count; ++node) merge_peak(table, node, segments[i].table);
+  auto merge = [&](std::int32_t first, std::int32_t last) {
+    for (std::size_t i = 1; i < segments.size(); ++i) {
+      for (std::int32_t node = first; node <= last; ++node) merge_peak(table, node, segments[i].table);
+    }
+  };
+  const auto shares = static_cast<std::int64_t>(segments.size());
+  auto share_start = [&](std::int64_t k) { return static_cast<std::int32_t>(1 + node_count * k / shares); };
+  std::vector<std::thread> threads;
+  for (std::int64_t k = 1; k < shares; ++k) {
+    platform::start_job(threads, [&, k] { merge(share_start(k), share_start(k + 1) - 1); });
   }
+  merge(share_start(0), share_start(1) - 1);
+  platform::finish_jobs(threads);
 }
 
 }  // namespace

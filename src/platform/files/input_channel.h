@@ -105,6 +105,11 @@ class InputChannel {
   bool read_line(std::string& line);
   // True when the line read last was longer than kLineKeep.
   bool line_was_cut() const { return line_cut_; }
+  // From the start of a line: passes over lines, as read_line splits them,
+  // up to the next that starts with the two bytes `first` and `second`, and
+  // stops at its start; false when the data ends first. Searches the bytes
+  // rather than reading lines, and counts no lines.
+  bool skip_to_line_starting(char first, char second);
 
   // Reads the next item, of `type` (only single precision is read here), into
   // `target`; an item that is no number leaves `target` as it was. Separators

@@ -1,8 +1,34 @@
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/files/input_channel.h"
 
 namespace platform {
+
+namespace {
+
+// The bytes of x that are 0, as the top bit of each; above the first, a byte
+// may be marked wrongly, so only the lowest mark counts.
+constexpr std::uint64_t zero_bytes(std::uint64_t x) {
+  return (x - 0x0101010101010101u) & ~x & 0x8080808080808080u;
+}
+
+// The first CR, LF or NUL from p on, eight bytes at a time: the buffer's
+// padding keeps the reads past its closing NUL inside it.
+const char* find_stop(const char* p) {
+  static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
+  for (;; p += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, p, 8);
+    const std::uint64_t stops =
+        zero_bytes(x ^ 0x0A0A0A0A0A0A0A0Au) | zero_bytes(x ^ 0x0D0D0D0D0D0D0D0Du) | zero_bytes(x);
+    if (stops) return p + std::countr_zero(stops) / 8;
+  }
+}
+
+}  // namespace
 
 bool InputChannel::read_line(std::string& line) {
   if (pos_ == end_ && !refill()) return false;
@@ -12,8 +38,7 @@ bool InputChannel::read_line(std::string& line) {
     char* const data = buffer_.get();
     const char* const limit = data + end_;
     const char* const start = data + pos_;
-    const char* p = start;
-    while (!(char_class(*p) & kStop)) ++p;
+    const char* p = find_stop(start);
     const std::size_t room = kLineKeep - line.size();
     const std::size_t length = static_cast<std::size_t>(p - start);
     line.append(start, std::min(room, length));
@@ -41,6 +66,40 @@ bool InputChannel::read_line(std::string& line) {
   line_fresh_ = true;
   line_cut_ = cut;
   return true;
+}
+
+bool InputChannel::skip_to_line_starting(char first, char second) {
+  char previous = '\n';  // the byte before pos_
+  for (;;) {
+    if (pos_ == end_ && !refill()) return false;
+    char* const data = buffer_.get();
+    const char* const limit = data + end_;
+    bool wait_for_more = false;
+    for (const char* c = data + pos_; c < limit; ++c) {
+      c = static_cast<const char*>(std::memchr(c, first, static_cast<std::size_t>(limit - c)));
+      if (!c) break;
+      // A line starts after an LF, or after a CR not followed by one.
+      const char before = c == data + pos_ ? previous : c[-1];
+      if (before != '\n' && before != '\r') continue;
+      if (c + 1 == limit) {  // the second byte is still to come
+        previous = before;
+        pos_ = static_cast<std::size_t>(c - data);
+        wait_for_more = true;
+        break;
+      }
+      if (c[1] == second) {
+        pos_ = static_cast<std::size_t>(c - data);
+        line_fresh_ = true;
+        return true;
+      }
+    }
+    if (wait_for_more) {
+      if (!refill()) return false;
+      continue;
+    }
+    if (end_ > pos_) previous = data[end_ - 1];
+    pos_ = end_;
+  }
 }
 
 }  // namespace platform
