@@ -28,11 +28,6 @@ namespace {
 // the shortest form takes when it reads back. Everything else, and every case
 // too close to call, goes to std::to_chars.
 
-constexpr char kPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 // The four digits of 0 to 9999 as little-endian words, "0042" for 42.
 constexpr std::array<std::uint32_t, 10000> kQuads = [] {
   std::array<std::uint32_t, 10000> table{};
@@ -99,34 +94,6 @@ bool shortest_with(std::uint32_t m, int b, int digits, int exponent, std::uint64
   return true;
 }
 
-// Writes the digits of n (without its trailing zeros) for the value
-// d1.d2... * 10^exponent. Only values from 10^6 on come here (smaller ones
-// are put_common's): whole numbers, shown with all their digits in fixed form
-// as the standard form does, unless the exponent form is shorter. `exact_whole`
-// is the value itself.
-char* format(char* out, std::uint64_t n, int exponent, std::uint64_t exact_whole) {
-  while (n % 10 == 0) n /= 10;
-  char digits[20];
-  char* d = digits + sizeof digits;
-  while (n >= 10) {
-    d -= 2;
-    std::memcpy(d, kPairs + 2 * (n % 100), 2);
-    n /= 100;
-  }
-  if (n > 0) *--d = static_cast<char>('0' + n);
-  const int count = static_cast<int>(digits + sizeof digits - d);
-  if (exponent + 1 <= count + (count > 1 ? 1 : 0) + 4) return std::to_chars(out, out + 16, exact_whole).ptr;
-  *out++ = d[0];
-  if (count > 1) {
-    *out++ = '.';
-    std::memcpy(out, d + 1, static_cast<std::size_t>(count - 1));
-    out += count - 1;
-  }
-  std::memcpy(out, "e+0", 3);
-  out[3] = static_cast<char>('0' + exponent);
-  return out + 4;
-}
-
 // Writes the `count` digits in `word` (as characters, the first in the
 // lowest byte, at most eight) for the value d1.d2... * 10^exponent, in the
 // display's form: fixed unless the exponent form is shorter (fixed on a tie).
@@ -168,6 +135,22 @@ char* lay_out(char* out, std::uint64_t word, int count, int exponent, bool negat
   out[whole] = '.';
   store(out + whole + 1, word >> (8 * whole));
   return out + count + 1;
+}
+
+// The digits of n (1 <= n < 10^8) as characters, the first in the lowest
+// byte of `word`, without leading or trailing zeros: `count` of them, and
+// `trailing` zeros left out.
+struct Digits {
+  std::uint64_t word;
+  int count;
+  int trailing;
+};
+Digits digits_of(std::uint32_t n) {
+  const std::uint64_t word = kQuads[n / 10000] | std::uint64_t{kQuads[n % 10000]} << 32;
+  const std::uint64_t values = word ^ 0x3030303030303030u;
+  const int leading = std::countr_zero(values) / 8;
+  const int trailing = std::countl_zero(values) / 8;
+  return {word >> (8 * leading), 8 - leading - trailing, trailing};
 }
 
 // The common case, values from 1e-6 to below 2^23 read from six or seven
@@ -226,18 +209,13 @@ constexpr std::array<int, 28> kLargestExponentBelow = [] {
 // the right; but the singles there lie closer than 2^-23 of the value, far
 // below a tenth of it.) Null otherwise.
 char* put_decimal(char* out, float value, std::uint32_t w, int q) {
-  const std::uint64_t word = kQuads[w / 10000] | std::uint64_t{kQuads[w % 10000]} << 32;
-  const std::uint64_t values = word ^ 0x3030303030303030u;
-  const int leading = std::countr_zero(values) / 8;
-  const int trailing = std::countl_zero(values) / 8;
-  const int count = 8 - leading - trailing;
-  const std::uint64_t digits = word >> (8 * leading);
-  const int power = q + trailing;
+  const Digits d = digits_of(w);
+  const int power = q + d.trailing;
   const auto bits = std::bit_cast<std::uint32_t>(value);
   if (static_cast<int>(bits >> 23 & 0xFF) > kLargestExponentBelow[static_cast<std::size_t>(power + 10)]) {
     return nullptr;
   }
-  return lay_out(out, digits, count, power + count - 1, bits >> 31);
+  return lay_out(out, d.word, d.count, power + d.count - 1, bits >> 31);
 }
 
 }  // namespace
@@ -261,11 +239,16 @@ char* put_single(char* out, float value) {
     if (b < 0 && exponent <= 5) {
       if (char* end = put_common(out, m, b, exponent, bits >> 31)) return end;
     }
+    // Mostly values from 10^6 on (smaller ones are put_common's). Whole
+    // numbers from 10^7 on are shown in fixed form with all the digits of
+    // their exact value, which lay_out leaves to std::to_chars.
     for (int digits : {6, 7}) {
       std::uint64_t n;
       if (shortest_with(m, b, digits, exponent, n, magnitude)) {
-        if (bits >> 31) *out++ = '-';
-        return format(out, n, exponent, static_cast<std::uint64_t>(wide));
+        const Digits d = digits_of(static_cast<std::uint32_t>(n));
+        const int first = exponent + (d.count + d.trailing - digits);  // n may have rounded up to 10^digits
+        if (char* end = lay_out(out, d.word, d.count, first, bits >> 31)) return end;
+        break;
       }
     }
   }
