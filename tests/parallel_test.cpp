@@ -11,6 +11,7 @@
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
 #include "platform/files/input_channel.h"
+#include "platform/files/output_channel.h"
 #include "platform/numbers/shortest_single.h"
 #include "platform/system/cpu.h"
 #include "platform/runtime.h"
@@ -31,12 +32,12 @@ class ParallelTest : public ::testing::Test {
  protected:
   void TearDown() override { reset_runtime(); }
 
-  Outcome run_with(int segments, int writers) {
+  Outcome run_with(int segments, int writers, std::int32_t nodes_per_chunk = 7) {
     RunOptions options;
     options.read.segments = segments;
     options.read.parallel_from_bytes = 0;
     options.write.writers = writers;
-    options.write.nodes_per_chunk = 7;
+    options.write.nodes_per_chunk = nodes_per_chunk;
     options.write.parallel_from_nodes = 0;
     reset_runtime();
     std::filesystem::remove(folder.path() / "KASOR_max.dat");
@@ -171,6 +172,17 @@ TEST_F(ParallelTest, WellFormedInputTakesTheParallelPathDamagedDoesNot) {
   const std::size_t middle = input.find("TS 0 10\r\n");
   folder.write("KASOR.dat", input.substr(0, middle - 3) + "\r\n" + input.substr(middle));
   EXPECT_FALSE(parallel_read_taken(4));
+}
+
+// A chunk whose lines do not fit the output buffer reaches the file whole
+// and in its place.
+TEST_F(ParallelTest, ChunksLargerThanTheBufferAreWrittenWholeAndInOrder) {
+  std::string input = "ND 150000\nTS 0\n";
+  for (int node = 1; node <= 150000; ++node) input += std::to_string(node) + ".125 -" + std::to_string(node) + "\n";
+  folder.write("KASOR.dat", input);
+  const Outcome sequential = run_with(1, 1);
+  ASSERT_GT(sequential.result.size(), 2 * platform::OutputChannel::kOutputBufferSize);
+  EXPECT_EQ(run_with(1, 3, 60000), sequential);
 }
 
 // Magnitudes beyond the single range are all infinite as singles; the merge

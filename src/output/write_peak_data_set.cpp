@@ -1,6 +1,8 @@
 #include "output/write_peak_data_set.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,44 +37,60 @@ Status print_nodes(platform::OutputChannel& out, std::int32_t first, std::int32_
   return {};
 }
 
-// Node lines `first` to `last` printed into memory.
-Status print_chunk(std::int32_t first, std::int32_t last, const PeakTable& table, platform::Faults* faults,
-                   std::string& bytes) {
-  platform::OutputChannel memory;
-  Status status = memory.open_memory(faults);
-  if (status.ok()) status = print_nodes(memory, first, last, table);
-  if (status.ok()) status = memory.take_memory(bytes);
-  return status;
-}
-
-// The node lines in rounds of one chunk per thread: the first chunk of a
-// round goes straight to the file while the others are printed into memory
-// at the same time, and then follow it in order. Memory stays at a chunk
-// per extra thread. Each helper hands back what it came to.
+// The node lines in chunks that the threads take in turn: each prints its
+// chunk into memory, waits until the chunks before it are in the file and
+// writes it, so that while one thread writes the others print. Memory stays
+// at a chunk per thread. The first failure in the file's order is returned,
+// with its own reason, and stops every thread.
 Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_count, const PeakTable& table,
                                int threads, std::int32_t chunk, const WriteOptions& options) {
-  std::vector<std::string> chunks(static_cast<std::size_t>(threads));
-  std::vector<Status> printed(static_cast<std::size_t>(threads));
+  const std::int64_t chunks = (std::int64_t{node_count} + chunk - 1) / chunk;
+  const std::thread::id reporter = std::this_thread::get_id();
+  std::mutex mutex;
+  std::condition_variable turn_changed;
+  std::int64_t taken = 0;  // chunks taken by a thread
+  std::int64_t turn = 0;   // the chunk to be written next, or -1 once one failed
+  Status failed;
+  auto work = [&] {
+    platform::OutputChannel memory;
+    for (;;) {
+      std::int64_t k;
+      {
+        const std::lock_guard lock(mutex);
+        if (turn < 0 || taken == chunks) return;
+        k = taken++;
+      }
+      const auto first = static_cast<std::int32_t>(k * chunk + 1);
+      const auto last = static_cast<std::int32_t>(std::min<std::int64_t>((k + 1) * chunk, node_count));
+      Status status = memory.is_open() ? Status{} : memory.open_memory(options.faults);
+      if (status.ok()) status = print_nodes(memory, first, last, table);
+      {
+        std::unique_lock lock(mutex);
+        turn_changed.wait(lock, [&] { return turn == k || turn < 0; });
+        if (turn < 0) return;
+      }
+      // Only the thread whose turn it is writes.
+      if (status.ok() && !memory.write_memory_to(file)) status = file.failure();
+      {
+        const std::lock_guard lock(mutex);
+        if (status.ok()) {
+          turn = k + 1;
+        } else {
+          failed = status;
+          turn = -1;
+        }
+      }
+      turn_changed.notify_all();
+      if (!status.ok()) return;
+      if (options.printed && std::this_thread::get_id() == reporter) options.printed(last);
+    }
+  };
   std::vector<std::thread> helpers;
-  for (std::int64_t round = 1; round <= node_count; round += std::int64_t{threads} * chunk) {
-    auto chunk_first = [&](int t) {
-      return static_cast<std::int32_t>(std::min<std::int64_t>(round + std::int64_t{t} * chunk, std::int64_t{node_count} + 1));
-    };
-    for (int t = 1; t < threads; ++t) {
-      const auto i = static_cast<std::size_t>(t);
-      platform::start_job(helpers, [&, t, i] {
-        printed[i] = print_chunk(chunk_first(t), chunk_first(t + 1) - 1, table, options.faults, chunks[i]);
-      });
-    }
-    Status status = print_nodes(file, chunk_first(0), chunk_first(1) - 1, table);
-    platform::finish_jobs(helpers);
-    for (std::size_t i = 1; status.ok() && i < chunks.size(); ++i) {
-      status = printed[i];
-      if (status.ok() && !file.write_bytes(chunks[i])) status = file.failure();
-    }
-    if (!status.ok()) return status;
-    if (options.printed) options.printed(chunk_first(threads) - 1);
-  }
+  for (int t = 1; t < threads; ++t) platform::start_job(helpers, work);
+  work();
+  platform::finish_jobs(helpers);
+  if (!failed.ok()) return failed;
+  if (options.printed) options.printed(node_count);
   return {};
 }
 

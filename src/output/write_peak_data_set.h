@@ -14,11 +14,11 @@ struct WriteOptions {
   // Threads that print node lines, one per core; 1 prints on this thread alone.
   int writers = 1;
   // Nodes a thread prints at a time.
-  std::int32_t nodes_per_chunk = 65536;
+  std::int32_t nodes_per_chunk = 32768;
   // Fewer nodes than this are printed on this thread alone.
   std::int32_t parallel_from_nodes = 2 * 65536;
   // Told on this thread how many node lines are printed: 0 at the start, then
-  // after each chunk, and all of them before the file is made durable.
+  // as chunks are written, and all of them before the file is made durable.
   std::function<void(std::int32_t nodes)> printed;
   // Failures that a test makes happen; none in a run.
   platform::Faults* faults = nullptr;

@@ -83,7 +83,26 @@ Status OutputChannel::take_memory(std::string& bytes) {
   return {};
 }
 
+bool OutputChannel::write_memory_to(OutputChannel& file) {
+  bool written;
+  if (collected_.empty()) {  // all of it still in the buffer
+    written = file.write_bytes(std::string_view(buffer_.get(), end_));
+  } else {
+    flush();
+    written = file.write_bytes(collected_);
+    collected_.clear();
+  }
+  end_ = column_ = 0;
+  return written;
+}
+
 bool OutputChannel::write_bytes(std::string_view bytes) {
+  // A large piece goes to the file as it is, not through the buffer.
+  if (to_file_ && bytes.size() >= kOutputBufferSize / 4 && flush()) {
+    failure_ = write_replacement(file_, bytes.data(), bytes.size());
+    column_ = 0;
+    return !failed();
+  }
   while (!bytes.empty()) {
     char* out = room(1);
     if (!out) return false;

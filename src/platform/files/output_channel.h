@@ -42,6 +42,9 @@ class OutputChannel {
 
   // Writes `bytes` as they are; they are taken to end a line.
   bool write_bytes(std::string_view bytes);
+  // Memory output: writes what was printed so far to `file` and starts again
+  // empty, still open. False when `file` failed (file.failure() says how).
+  bool write_memory_to(OutputChannel& file);
 
   // For the print routine, which formats straight into the buffer: room for
   // `bytes` more at the end, written out first if need be. Returns where to
