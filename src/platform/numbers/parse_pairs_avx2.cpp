@@ -42,13 +42,15 @@ constexpr Compaction kCompaction = [] {
 }();
 
 // Bits of the 64 bytes at p, one per byte: where they are separators
-// (blank, tab, comma, CR, LF), digits, points and minus signs, and where a
-// line ends (an LF, or a CR not followed by one).
+// (blank, tab, comma, CR, LF), where they are digits or points, where they
+// are points or minus signs, and where a line ends (an LF, or a CR not
+// followed by one). Of the two middle planes a digit has the first bit
+// alone, a point both, a minus the second alone: three planes, not four, for
+// each item's shape to be gathered from.
 struct Block {
   std::uint64_t separators;
-  std::uint64_t digits;
-  std::uint64_t points;
-  std::uint64_t minus;
+  std::uint64_t digits_points;
+  std::uint64_t points_minus;
   std::uint64_t line_ends;
 };
 
@@ -64,9 +66,15 @@ KASOR_AVX2 inline std::uint32_t equal32(__m256i v, char c) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(c))));
 }
 
-KASOR_AVX2 inline std::uint32_t digits32(__m256i v) {
+KASOR_AVX2 inline std::uint32_t digits_points32(__m256i v) {
   const __m256i t = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
-  return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(9)), t)));
+  const __m256i digits = _mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(9)), t);
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(digits, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('.')))));
+}
+
+KASOR_AVX2 inline std::uint32_t points_minus32(__m256i v) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(
+      _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('.')), _mm256_cmpeq_epi8(v, _mm256_set1_epi8('-')))));
 }
 
 KASOR_AVX2 inline Block classify(const char* p) {
@@ -76,9 +84,8 @@ KASOR_AVX2 inline Block classify(const char* p) {
   const std::uint64_t lf = both(equal32(low, '\n'), equal32(high, '\n'));
   const std::uint64_t cr = both(equal32(low, '\r'), equal32(high, '\r'));
   const std::uint64_t lf_next = (lf >> 1) | std::uint64_t{p[64] == '\n'} << 63;
-  return {both(separators32(low), separators32(high)), both(digits32(low), digits32(high)),
-          both(equal32(low, '.'), equal32(high, '.')), both(equal32(low, '-'), equal32(high, '-')),
-          lf | (cr & ~lf_next)};
+  return {both(separators32(low), separators32(high)), both(digits_points32(low), digits_points32(high)),
+          both(points_minus32(low), points_minus32(high)), lf | (cr & ~lf_next)};
 }
 
 // The item [s, s + length), if it is a plain number: its value into `value`.
@@ -136,9 +143,8 @@ KASOR_AVX2 inline bool read_item(const char* s, unsigned length, float& value) {
 // byte of the stretch stays inside.
 struct Masks {
   std::uint64_t separators[kMostBlocks + 2];
-  std::uint64_t digits[kMostBlocks + 2];
-  std::uint64_t points[kMostBlocks + 2];
-  std::uint64_t minus[kMostBlocks + 2];
+  std::uint64_t digits_points[kMostBlocks + 2];
+  std::uint64_t points_minus[kMostBlocks + 2];
 };
 
 // The number of trailing zeros of each lane (0 < x < 2^31), from the exponent
@@ -200,17 +206,18 @@ KASOR_AVX2 inline void shape_eight(const Masks& m, const std::uint32_t* starts, 
   const __m256i byte = _mm256_srli_epi32(start, 3);
   const __m256i shift = _mm256_and_si256(start, _mm256_set1_epi32(7));
   const __m256i separators = window(m.separators, byte, shift);
-  const __m256i digit_bits = window(m.digits, byte, shift);
-  const __m256i point_bits = window(m.points, byte, shift);
-  const __m256i sign = _mm256_and_si256(window(m.minus, byte, shift), one);  // 1 for a leading minus
+  const __m256i digits_points = window(m.digits_points, byte, shift);
+  const __m256i points_minus = window(m.points_minus, byte, shift);
+  const __m256i digit_bits = _mm256_andnot_si256(points_minus, digits_points);
+  const __m256i point_bits = _mm256_and_si256(points_minus, digits_points);
+  const __m256i sign = _mm256_and_si256(_mm256_andnot_si256(digits_points, points_minus), one);  // 1 for a leading minus
   const __m256i length = trailing_zeros(separators);
 
   // The mantissa runs from after the sign to the first byte that is neither
   // digit nor point: the item's end, or the letter of an exponent four
   // bytes before it whose last two bytes are digits.
   const __m256i four = _mm256_set1_epi32(4);
-  const __m256i other = _mm256_andnot_si256(_mm256_or_si256(_mm256_or_si256(digit_bits, point_bits), sign),
-                                            _mm256_set1_epi32(0x3FFFFFF));
+  const __m256i other = _mm256_andnot_si256(_mm256_or_si256(digits_points, sign), _mm256_set1_epi32(0x3FFFFFF));
   const __m256i mantissa_end = trailing_zeros(other);
   const __m256i has_exponent = _mm256_cmpeq_epi32(mantissa_end, _mm256_sub_epi32(length, four));
   const __m256i exponent_digits =
@@ -334,9 +341,8 @@ KASOR_AVX2 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairB
   for (const char* block = p; block < stop && blocks < kMostBlocks && started <= wanted; block += 64, ++blocks) {
     const Block b = classify(block);
     masks.separators[blocks] = b.separators;
-    masks.digits[blocks] = b.digits;
-    masks.points[blocks] = b.points;
-    masks.minus[blocks] = b.minus;
+    masks.digits_points[blocks] = b.digits_points;
+    masks.points_minus[blocks] = b.points_minus;
     line_ends[blocks] = b.line_ends;
     std::uint64_t item_starts = ~b.separators & ((b.separators << 1) | before);
     before = b.separators >> 63;
@@ -356,7 +362,7 @@ KASOR_AVX2 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairB
     }
   }
   for (std::size_t k = 0; k < 2; ++k) {
-    masks.separators[blocks + k] = masks.digits[blocks + k] = masks.points[blocks + k] = masks.minus[blocks + k] = 0;
+    masks.separators[blocks + k] = masks.digits_points[blocks + k] = masks.points_minus[blocks + k] = 0;
   }
   const std::size_t items = std::min(started > 0 ? started - 1 : 0, wanted) & ~std::size_t{1};
   for (std::size_t k = items; k < items + 8; ++k) starts[k] = 0;  // a last group of eight reads harmless items
