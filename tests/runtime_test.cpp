@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/channels.h"
 #include "platform/numbers/math.h"
+#include "platform/system/memory.h"
 #include "runtime_reset.h"
 
 namespace {
@@ -59,3 +63,13 @@ TEST(Math, SquareIsExactForWidenedSingles) {
 }
 
 }  // namespace
+
+// Giving pages their memory at once must not change what they hold.
+TEST(Memory, PopulatingKeepsWhatThePagesHold) {
+  std::vector<std::uint32_t> words(1 << 20);
+  for (std::size_t i = 0; i < words.size(); ++i) words[i] = static_cast<std::uint32_t>(i * 2654435761u);
+  platform::populate_for_writing(words.data() + 3, (words.size() - 5) * sizeof(std::uint32_t));
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    ASSERT_EQ(words[i], static_cast<std::uint32_t>(i * 2654435761u)) << i;
+  }
+}

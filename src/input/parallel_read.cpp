@@ -62,10 +62,7 @@ struct Segment {
 
 void read_segment(const std::filesystem::path& name, Segment& segment, std::int32_t node_count,
                   const ReadOptions& options) {
-  // Writing the zeros first gives each page of the table its own memory at
-  // once. Otherwise its first read maps the shared zero page, and the write
-  // after it must replace that page and interrupt every other core to do so.
-  clear_peak_table(segment.table, node_count);
+  prepare_peak_table(segment.table, node_count);
   platform::InputChannel in;
   segment.opened = in.open_range(name, segment.begin, segment.end, options.faults).ok();
   if (!segment.opened) return;

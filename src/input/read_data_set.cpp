@@ -194,6 +194,7 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
 
   if (options.reports.read) options.reports.read(in.offset());  // the lines up to the count line
   if (!read_blocks_in_parallel(in, table, node_count, options, result.blocks)) {
+    prepare_peak_table(table, node_count);
     const BlocksRead read = read_blocks(in, table, node_count, options);
     result.damaged_places = read.damaged_places;
     result.blocks = read.blocks;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/system/memory.h"
+
 bool create_peak_table(PeakTable& table, std::int32_t nodes) {
   const std::size_t kSlots = static_cast<std::size_t>(std::clamp(nodes, 0, kNodeCapacity)) + 1;
   // calloc: zeroed at once, and pages that no node reaches are never touched.
@@ -39,6 +41,15 @@ void clear_peak_table(PeakTable& table, std::int32_t nodes) {
   std::memset(table.y, 0, bytes);
   std::memset(table.x_read, 0, bytes);
   std::memset(table.y_read, 0, bytes);
+}
+
+void prepare_peak_table(PeakTable& table, std::int32_t nodes) {
+  if (nodes <= 0) return;
+  const std::size_t bytes = (static_cast<std::size_t>(std::min(nodes, kNodeCapacity)) + 1) * sizeof(float);
+  for (void* entries : {static_cast<void*>(table.magnitude), static_cast<void*>(table.x), static_cast<void*>(table.y),
+                        static_cast<void*>(table.x_read), static_cast<void*>(table.y_read)}) {
+    if (!platform::populate_for_writing(entries, bytes)) std::memset(entries, 0, bytes);
+  }
 }
 
 // Magnitudes above the single-precision range all round to infinity; comparing

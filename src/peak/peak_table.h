@@ -36,6 +36,14 @@ void release_peak_table(PeakTable& table);
 // Sets the entries of nodes 1 to `nodes` back to 0.
 void clear_peak_table(PeakTable& table, std::int32_t nodes);
 
+// Readies the entries of nodes 1 to `nodes` of a table of zeros (as made, or
+// cleared) to be offered to: their pages get memory of their own at once,
+// where the system can do that in one call, or else by writing the zeros.
+// Otherwise the first offers would map each page to the shared page of zeros
+// and then copy it, two faults a page, and on several cores each copy
+// interrupts the other cores.
+void prepare_peak_table(PeakTable& table, std::int32_t nodes);
+
 // The magnitude of (x, y): widened to double, squared, added and rooted in
 // double, then rounded once to single precision.
 inline float magnitude_of(float x, float y) {
