@@ -114,23 +114,18 @@ bool same_as_one_pass(const std::vector<Segment>& segments) {
   return true;
 }
 
-// Merges the later segments' tables into the first's, in input order, by the
-// same rule: of equal magnitudes the earlier stays. Each thread that read a
-// segment merges a share of the nodes.
-void merge_segments(PeakTable& table, const std::vector<Segment>& segments, std::int32_t node_count) {
-  auto merge = [&](std::int32_t first, std::int32_t last) {
-    for (std::size_t i = 1; i < segments.size(); ++i) {
-      for (std::int32_t node = first; node <= last; ++node) merge_peak(table, node, segments[i].table);
-    }
-  };
-  const auto shares = static_cast<std::int64_t>(segments.size());
+// Merges the later segments' peaks into the first's table, in input order,
+// by the same rule: of equal magnitudes the earlier stays. Each thread that
+// read a segment merges a share of the nodes.
+void merge_now(PeakTable& table, const LaterPeaks& later, std::int32_t node_count, std::size_t threads) {
+  const auto shares = static_cast<std::int64_t>(threads);
   auto share_start = [&](std::int64_t k) { return static_cast<std::int32_t>(1 + node_count * k / shares); };
-  std::vector<std::thread> threads;
+  std::vector<std::thread> helpers;
   for (std::int64_t k = 1; k < shares; ++k) {
-    platform::start_job(threads, [&, k] { merge(share_start(k), share_start(k + 1) - 1); });
+    platform::start_job(helpers, [&, k] { merge_later_peaks(table, later, share_start(k), share_start(k + 1) - 1); });
   }
-  merge(share_start(0), share_start(1) - 1);
-  platform::finish_jobs(threads);
+  merge_later_peaks(table, later, share_start(0), share_start(1) - 1);
+  platform::finish_jobs(helpers);
 }
 
 }  // namespace
@@ -161,8 +156,16 @@ bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::
   // The segments opened the file by its name; if it changed, they may have
   // read another file, or part of one. The one pass reads it as it now is.
   const bool exact = same_as_one_pass(segments) && !in.changed();
+  LaterPeaks later;
+  for (std::size_t i = 1; i < segments.size(); ++i) later.tables.push_back(segments[i].table);
   if (exact) {
-    merge_segments(table, segments, node_count);
+    // Merged now, or while the result is printed, a chunk at a time while
+    // its nodes are in the cache.
+    if (options.later) {
+      options.later->tables.swap(later.tables);
+    } else {
+      merge_now(table, later, node_count, segments.size());
+    }
     blocks = 0;
     for (const Segment& s : segments) blocks += s.read.blocks;
   } else {
@@ -173,6 +176,5 @@ bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::
     });
     if (options.reports.restart) options.reports.restart(start, damaged);
   }
-  for (std::size_t i = 1; i < segments.size(); ++i) release_peak_table(segments[i].table);
   return exact;
 }

@@ -17,7 +17,8 @@ int segments_within_budget(std::int32_t node_count);
 
 // Reads the blocks that follow the count line on `in` (which it leaves where
 // it is) in segments, each from a line starting with "TS", each into a table
-// of its own, and merges the tables in input order. Returns true when that
+// of its own, and merges the tables in input order (or hands the later ones
+// over in the options' `later`, to be merged while printing). Returns true when that
 // proved to give exactly what reading in one pass gives: every segment read
 // without damage up to exactly where the next begins, no end marker before
 // the last, and the file unchanged; `blocks` is then the number of block

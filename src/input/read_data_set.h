@@ -34,6 +34,10 @@ struct ReadOptions {
   ReadReports reports;
   // Failures that a test makes happen; none in a run.
   platform::Faults* faults = nullptr;
+  // Where a read in segments leaves the tables of the later segments, to be
+  // merged a chunk of nodes at a time while the result is printed; merged
+  // at once when null.
+  LaterPeaks* later = nullptr;
 };
 
 struct ReadResult {

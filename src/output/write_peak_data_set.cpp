@@ -62,6 +62,7 @@ Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_
       }
       const auto first = static_cast<std::int32_t>(k * chunk + 1);
       const auto last = static_cast<std::int32_t>(std::min<std::int64_t>((k + 1) * chunk, node_count));
+      if (options.before_printing) options.before_printing(first, last);
       Status status = memory.is_open() ? Status{} : memory.open_memory(options.faults);
       if (status.ok()) status = print_nodes(memory, first, last, table);
       {
@@ -109,6 +110,7 @@ Status write_lines(std::int32_t node_count, const PeakTable& table, const WriteO
   }
   for (std::int64_t first = 1; first <= node_count; first += chunk) {
     const auto last = static_cast<std::int32_t>(std::min<std::int64_t>(first + chunk - 1, node_count));
+    if (options.before_printing) options.before_printing(static_cast<std::int32_t>(first), last);
     const Status status = print_nodes(file, static_cast<std::int32_t>(first), last, table);
     if (!status.ok()) return status;
     if (options.printed) options.printed(last);

@@ -20,6 +20,9 @@ struct WriteOptions {
   // Told on this thread how many node lines are printed: 0 at the start, then
   // as chunks are written, and all of them before the file is made durable.
   std::function<void(std::int32_t nodes)> printed;
+  // Called on the printing thread with the first and last node of each chunk
+  // before it is printed: where the peaks of a read in segments are merged.
+  std::function<void(std::int32_t first, std::int32_t last)> before_printing;
   // Failures that a test makes happen; none in a run.
   platform::Faults* faults = nullptr;
 };

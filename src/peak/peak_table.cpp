@@ -52,6 +52,12 @@ void prepare_peak_table(PeakTable& table, std::int32_t nodes) {
   }
 }
 
+void merge_later_peaks(PeakTable& table, const LaterPeaks& later, std::int32_t first, std::int32_t last) {
+  for (const PeakTable& part : later.tables) {
+    for (std::int32_t node = first; node <= last; ++node) merge_peak(table, node, part);
+  }
+}
+
 // Magnitudes above the single-precision range all round to infinity; comparing
 // them in double keeps the larger vector rather than simply the first. Called
 // for every pair offered to a node whose peak is infinite.

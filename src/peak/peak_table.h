@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "platform/numbers/decimal.h"
 #include "platform/numbers/math.h"
@@ -93,6 +94,23 @@ void offer_run_scalar(PeakTable& table, std::int32_t first, const platform::Pair
 
 // Four nodes at a time, with AVX2. Only on a CPU with AVX2.
 void offer_run_avx2(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs, std::size_t count);
+
+// Tables filled from the later parts of an input, in input order, whose
+// peaks are still to be merged into the table of the part before them, a
+// range of nodes at a time. Each table is released with its owner.
+struct LaterPeaks {
+  std::vector<PeakTable> tables;
+  LaterPeaks() = default;
+  LaterPeaks(const LaterPeaks&) = delete;
+  LaterPeaks& operator=(const LaterPeaks&) = delete;
+  ~LaterPeaks() {
+    for (PeakTable& t : tables) release_peak_table(t);
+  }
+};
+
+// Merges the peaks of nodes `first` to `last` of each later table into
+// `table`, in order, as merge_peak does.
+void merge_later_peaks(PeakTable& table, const LaterPeaks& later, std::int32_t first, std::int32_t last);
 
 // Takes the node's peak from `later`, a table filled from input that follows
 // all input offered to `table`, when offering its pairs here in order would

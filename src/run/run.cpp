@@ -96,6 +96,9 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
       restart_reading(status, offset, damaged);
     };
   }
+  // The peaks of a read in segments are merged as the result is printed.
+  LaterPeaks later;
+  read_options.later = &later;
   std::int32_t node_count = 0;
   const ReadResult read = read_data_set(in, table, node_count, read_options);
   platform::__vbaFileClose(kInputChannel);
@@ -119,6 +122,11 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   WriteOptions write_options = options.write;
   write_options.faults = options.faults;
   write_options.printed = [&status, node_count](std::int32_t nodes) { note_written(status, nodes, node_count); };
+  if (!later.tables.empty()) {
+    write_options.before_printing = [&table, &later](std::int32_t first, std::int32_t last) {
+      merge_later_peaks(table, later, first, last);
+    };
+  }
   const WriteResult written = write_peak_data_set(prefix, node_count, table, write_options);
   if (!written.status.ok()) {
     say(status, "Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + written.status.reason +
