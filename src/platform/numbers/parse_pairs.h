@@ -48,11 +48,9 @@ PlainRun parse_pairs_scalar(const char* p, const char* end, const PairBuffers& o
                             std::string& scratch);
 
 // Every item of a stretch found at once with AVX2, then read eight at a
-// time; the few of a rarer form one by one. Takes plain numbers only: an
-// optional sign, digits with at most one point (one to fifteen digits),
-// optionally an exponent letter (E, e, D, d), a sign and one to three
-// digits. Pairs may share or span lines. Keeps the decimals of the common
-// form. Only on a CPU with AVX2.
+// time; the few of another form one by one, as the item reader's quick way
+// reads them. Pairs may share or span lines. Keeps the decimals of the
+// common form. Only on a CPU with AVX2.
 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairBuffers& out, std::size_t count,
                           std::string& scratch);
 

@@ -1,7 +1,6 @@
 #include "platform/numbers/parse_pairs.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 
 #include "platform/numbers/char_class.h"
@@ -17,29 +16,6 @@ namespace {
 // A stretch is read in blocks of 64 bytes, at most this many at a time.
 constexpr std::size_t kMostBlocks = 128;
 constexpr std::size_t kMostItems = 2 * 256;
-
-// For a mantissa that ends before byte m and has its point at byte d (d == m:
-// none), the shuffle that moves its digits to the end of 16 bytes, the last
-// digit into byte 15, and fills the bytes before them from byte 0 (whose
-// digit value is zeroed before the shuffle unless it is a digit of the
-// mantissa: then the mantissa has 16 characters, and is refused as too long).
-struct Compaction {
-  alignas(16) std::array<std::array<std::array<std::int8_t, 16>, 17>, 17> shuffle{};
-};
-constexpr Compaction kCompaction = [] {
-  Compaction c;
-  for (int m = 0; m <= 16; ++m) {
-    for (int d = 0; d <= m; ++d) {
-      int source = m - 1;
-      for (int j = 15; j >= 0; --j) {
-        if (source == d) --source;
-        c.shuffle[m][d][j] = static_cast<std::int8_t>(source >= 0 ? source : 0x80);
-        --source;
-      }
-    }
-  }
-  return c;
-}();
 
 // Bits of the 64 bytes at p, one per byte: where they are separators
 // (blank, tab, comma, CR, LF), where they are digits or points, where they
@@ -86,56 +62,6 @@ KASOR_AVX2 inline Block classify(const char* p) {
   const std::uint64_t lf_next = (lf >> 1) | std::uint64_t{p[64] == '\n'} << 63;
   return {both(separators32(low), separators32(high)), both(digits_points32(low), digits_points32(high)),
           both(points_minus32(low), points_minus32(high)), lf | (cr & ~lf_next)};
-}
-
-// The item [s, s + length), if it is a plain number: its value into `value`.
-KASOR_AVX2 inline bool read_item(const char* s, unsigned length, float& value) {
-  if (length > 16) return false;
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-  const __m128i t = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-  const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t);
-  const std::uint32_t in_item = (1u << length) - 1;
-  const std::uint32_t digits = static_cast<std::uint32_t>(_mm_movemask_epi8(is_digit)) & in_item;
-  const std::uint32_t points =
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('.')))) & in_item;
-  const bool negative = s[0] == '-';
-  const unsigned first = negative || s[0] == '+';
-  const std::uint32_t after_sign = in_item & ~((1u << first) - 1);
-  // The mantissa: digits and at most one point, up to the first other character.
-  const std::uint32_t other = after_sign & ~(digits | points);
-  const unsigned m = other ? static_cast<unsigned>(std::countr_zero(other)) : length;
-  const std::uint32_t mantissa = after_sign & ((1u << m) - 1);
-  const std::uint32_t point = points & mantissa;
-  const int mantissa_digits = std::popcount(digits & mantissa);
-  if (mantissa_digits == 0 || mantissa_digits > 15 || std::popcount(point) > 1) return false;
-  const unsigned d = point ? static_cast<unsigned>(std::countr_zero(point)) : m;
-  int exponent = point ? -static_cast<int>(m - d - 1) : 0;
-  if (m < length) {  // an exponent: its letter, a sign, one to three digits to the item's end
-    if ((s[m] | 0x20) != 'e' && (s[m] | 0x20) != 'd') return false;
-    unsigned q = m + 1;
-    const bool exponent_negative = s[q] == '-';
-    q += exponent_negative || s[q] == '+';
-    const std::uint32_t rest = in_item & ~((1u << q) - 1);
-    if (length - q < 1 || length - q > 3 || (digits & rest) != rest) return false;
-    int written = 0;
-    for (unsigned i = q; i < length; ++i) written = written * 10 + (s[i] - '0');
-    exponent += exponent_negative ? -written : written;
-  }
-  // The digits, point left out, moved to the end of 16 bytes and combined in
-  // twos, fours and eights.
-  const __m128i values = _mm_and_si128(t, is_digit);
-  const __m128i aligned =
-      _mm_shuffle_epi8(values, _mm_load_si128(reinterpret_cast<const __m128i*>(kCompaction.shuffle[m][d].data())));
-  const __m128i twos = _mm_maddubs_epi16(aligned, _mm_setr_epi8(10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 10, 1));
-  const __m128i fours = _mm_madd_epi16(twos, _mm_setr_epi16(100, 1, 100, 1, 100, 1, 100, 1));
-  const __m128i packed = _mm_packus_epi32(fours, fours);
-  const __m128i eights = _mm_madd_epi16(packed, _mm_setr_epi16(10000, 1, 10000, 1, 10000, 1, 10000, 1));
-  const std::uint64_t high = static_cast<std::uint32_t>(_mm_cvtsi128_si32(eights));
-  const std::uint64_t low = static_cast<std::uint32_t>(_mm_extract_epi32(eights, 1));
-  float f;
-  if (!exact_single(high * 100000000 + low, exponent, f)) return false;
-  value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(f) | std::uint32_t{negative} << 31);
-  return true;
 }
 
 // The masks of a stretch, a bit a byte, kept to read each item's shape from,
@@ -321,7 +247,7 @@ inline void hide(std::uint64_t& x) { asm("" : "+r"(x)); }
 }  // namespace
 
 KASOR_AVX2 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairBuffers& out, std::size_t count,
-                                     std::string&) {
+                                     std::string& scratch) {
   PlainRun run;
   run.end = p;
   if (end - p <= static_cast<std::ptrdiff_t>(kNearEnd) || count == 0) return run;
@@ -382,15 +308,15 @@ KASOR_AVX2 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairB
     for (; slow; slow &= slow - 1) {
       const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(slow));
       if (i >= items) break;
-      if (lengths[i] < 0) {  // longer than a window: found the slow way
-        const char* q = p + starts[i];
-        while (q < stop && !(char_class(*q) & kSeparator)) ++q;
-        lengths[i] = static_cast<std::int32_t>(q - (p + starts[i]));
-      }
-      if (!read_item(p + starts[i], static_cast<unsigned>(lengths[i]), values[i])) {
+      // Read as the item reader's quick way reads it, which also finds the
+      // end of an item longer than a window.
+      const char* const item = p + starts[i];
+      const char* item_end;
+      if (scan_single(item, end, false, values[i], item_end, scratch) != Scan::kNumber) {
         pairs = std::min(pairs, i / 2);
         break;
       }
+      lengths[i] = static_cast<std::int32_t>(item_end - item);
     }
     if (2 * pairs < group + 8) break;  // the last group, or one with an item that is no plain number
   }
