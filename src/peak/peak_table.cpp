@@ -33,23 +33,30 @@ void release_peak_table(PeakTable& table) {
 
 static_assert(sizeof(platform::Decimal) == sizeof(float));
 
-void clear_peak_table(PeakTable& table, std::int32_t nodes) {
-  if (nodes <= 0) return;
-  const std::size_t bytes = (static_cast<std::size_t>(std::min(nodes, kNodeCapacity)) + 1) * sizeof(float);
-  std::memset(table.magnitude, 0, bytes);
-  std::memset(table.x, 0, bytes);
-  std::memset(table.y, 0, bytes);
-  std::memset(table.x_read, 0, bytes);
-  std::memset(table.y_read, 0, bytes);
-}
+namespace {
 
-void prepare_peak_table(PeakTable& table, std::int32_t nodes) {
+// Calls `f` with each of the table's arrays and the bytes of its slots 0 to
+// `nodes` (none when nodes <= 0).
+template <class F>
+void for_each_array(PeakTable& table, std::int32_t nodes, F f) {
   if (nodes <= 0) return;
   const std::size_t bytes = (static_cast<std::size_t>(std::min(nodes, kNodeCapacity)) + 1) * sizeof(float);
   for (void* entries : {static_cast<void*>(table.magnitude), static_cast<void*>(table.x), static_cast<void*>(table.y),
                         static_cast<void*>(table.x_read), static_cast<void*>(table.y_read)}) {
-    if (!platform::populate_for_writing(entries, bytes)) std::memset(entries, 0, bytes);
+    f(entries, bytes);
   }
+}
+
+}  // namespace
+
+void clear_peak_table(PeakTable& table, std::int32_t nodes) {
+  for_each_array(table, nodes, [](void* entries, std::size_t bytes) { std::memset(entries, 0, bytes); });
+}
+
+void prepare_peak_table(PeakTable& table, std::int32_t nodes) {
+  for_each_array(table, nodes, [](void* entries, std::size_t bytes) {
+    if (!platform::populate_for_writing(entries, bytes)) std::memset(entries, 0, bytes);
+  });
 }
 
 void merge_later_peaks(PeakTable& table, const LaterPeaks& later, std::int32_t first, std::int32_t last) {
