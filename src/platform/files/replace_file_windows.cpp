@@ -41,7 +41,8 @@ bool delete_on_close(HANDLE handle, bool yes) {
 // rename, so that the file is put in place through it. Until then the file
 // goes when its handle closes: when the run ends by Ctrl-C, a closed console
 // or a kill, Windows closes the handle and the file with it. Where the file
-// system cannot do that, the next run's clean-up removes it.
+// system cannot do that, or a kill comes between the two calls, the next
+// run's clean-up removes it.
 Status create_temporary(Replacement& r) {
   const HANDLE h = CreateFileW(r.temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
