@@ -69,6 +69,11 @@ TEST(Number, ReadsTheForms) {
       {"2.5d0", 2.5f},      {"007", 7.0f},       {"0.000", 0.0f},      {"-1.934159e-01", -1.934159e-01f},
       {"inf", inf},         {"-INF", -inf},      {"+Infinity", inf},   {"iNfInItY", inf},
       {"nan", nan},         {"-NaN", -nan},
+      // As Windows C runtimes print them, old and new.
+      {"-nan(ind)", -nan},  {"nan(ind)", nan},   {"nan(snan)", nan},   {"NAN(0x7fc00000)", nan},
+      {"1.#INF", inf},      {"-1.#INF", -inf},   {"1.#INF00", inf},    {"-1.#INF00e+000", -inf},
+      {"1.#IND", nan},      {"-1.#IND00", -nan}, {"1.#QNAN", nan},     {"-1.#QNAN0", -nan},
+      {"1.#SNAN", nan},
       {"3.4028235e38", 3.4028235e38f},
       {"1e39", inf},        {"-1e39", -inf},     {"1e400", inf},       {"1e999999999999", inf},
       // Exponents of many digits, leading zeros among them (found by fuzzing).
@@ -88,7 +93,8 @@ TEST(Number, ReadsTheForms) {
 
 TEST(Number, RejectsWhatIsNoNumber) {
   for (const char* text : {"", "-", "+", ".", "-.", "e5", ".e5", "1e", "1e+", "1d-", "1.2.3", "--1", "+-1",
-                           "0x10", "1f", "1e5x", "1 ", "nan(1)", "nanx", "in", "infinit", "infinityy",
+                           "0x10", "1f", "1e5x", "1 ", "nan(", "nan(1", "nan(1.5)", "nanx", "in", "infinit", "infinityy",
+                           "1.#", "1.#IN", "1.#INFX", "1.#INF0e", "1.#INF1", "2.#INF", "1#INF", "-1.#NAN",
                            "1.5e2.5", "١", "1\x80"}) {
     const std::string item = std::string(text);
     const Scanned s = scan(item);

@@ -1,5 +1,6 @@
 #include "platform/numbers/parse_single.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -15,6 +16,53 @@ bool equal_ignoring_case(std::string_view text, std::string_view lower_word) {
 }
 
 bool is_digit(char c) { return char_class(c) & kDigit; }
+
+// The words for values that are no finite number, as C runtimes print them
+// (the sign already taken off): inf, infinity, nan and nan(...) in any case,
+// and the forms of older Windows runtimes, 1.#INF, 1.#IND, 1.#QNAN and
+// 1.#SNAN, with or without zeros and an exponent after them (1.#INF00,
+// 1.#IND00e+000). False for anything else.
+bool special_value(std::string_view text, float& magnitude) {
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+  if (equal_ignoring_case(text, "inf") || equal_ignoring_case(text, "infinity")) {
+    magnitude = kInfinity;
+    return true;
+  }
+  if (text.size() >= 3 && equal_ignoring_case(text.substr(0, 3), "nan")) {
+    std::string_view rest = text.substr(3);
+    if (rest.empty() || (rest.size() >= 2 && rest.front() == '(' && rest.back() == ')' &&
+                         std::all_of(rest.begin() + 1, rest.end() - 1, [](char c) {
+                           return c == '_' || is_digit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+                         }))) {
+      magnitude = kNaN;
+      return true;
+    }
+    return false;
+  }
+  if (text.substr(0, 3) != "1.#") return false;
+  text.remove_prefix(3);
+  std::size_t word = 0;
+  while (word < text.size() && ((text[word] | 0x20) >= 'a' && (text[word] | 0x20) <= 'z')) ++word;
+  const std::string_view name = text.substr(0, word);
+  if (equal_ignoring_case(name, "inf")) {
+    magnitude = kInfinity;
+  } else if (equal_ignoring_case(name, "ind") || equal_ignoring_case(name, "qnan") || equal_ignoring_case(name, "snan")) {
+    magnitude = kNaN;
+  } else {
+    return false;
+  }
+  std::size_t i = word;
+  while (i < text.size() && text[i] == '0') ++i;
+  if (i < text.size() && (text[i] | 0x20) == 'e') {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const std::size_t digits = i;
+    while (i < text.size() && is_digit(text[i])) ++i;
+    if (i == digits) return false;
+  }
+  return i == text.size();
+}
 
 // Checks the number grammar on `text` (the sign already taken off) and writes
 // it to `out` in the form std::from_chars takes (exponent letter 'e').
@@ -80,11 +128,7 @@ Scan scan_single_general(const char* item, const char* limit, bool complete, flo
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
 
   float magnitude;
-  if (equal_ignoring_case(text, "inf") || equal_ignoring_case(text, "infinity")) {
-    magnitude = std::numeric_limits<float>::infinity();
-  } else if (equal_ignoring_case(text, "nan")) {
-    magnitude = std::numeric_limits<float>::quiet_NaN();
-  } else {
+  if (!special_value(text, magnitude)) {
     long long order = 0;
     if (!normalise(text, scratch, order)) return Scan::kNotANumber;
     const auto result =

@@ -3,7 +3,9 @@
 //
 // A number is an optional sign, digits with an optional decimal point (at least
 // one digit in all), and an optional exponent introduced by E, e, D or d; or
-// one of the words nan, inf, infinity in any case, optionally signed. It is
+// a value that is no finite number as C runtimes print it, optionally signed:
+// inf, infinity, nan, nan(ind) in any case, and 1.#INF, 1.#IND, 1.#QNAN,
+// 1.#SNAN with or without zeros after them, as older Windows runtimes do. It is
 // rounded once, correctly, ties to even. The C locale plays no part.
 
 #include <cstdint>
