@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
 // UTF-16 little-endian from a list of code units.
-std::string units(std::initializer_list<unsigned> list) {
+std::string units(const std::vector<unsigned>& list) {
   std::string bytes;
   for (unsigned u : list) {
     bytes += static_cast<char>(u & 0xFF);
@@ -53,18 +54,24 @@ TEST(Utf16, BrokenTextBecomesReplacementCharacters) {
   }
 }
 
-TEST(Utf16, LittleEndianWithoutAMarkIsToldByItsFirstLine) {
+TEST(Utf16, LittleEndianWithoutAMarkIsToldByItsFirstLines) {
+  std::vector<unsigned> seventeen_lines;
+  for (int line = 0; line < 16; ++line) seventeen_lines.insert(seventeen_lines.end(), {0x20AC, '\n'});
+  seventeen_lines.insert(seventeen_lines.end(), {'N', 'D', '\n'});
   const struct {
     std::string start;
     bool whole;
     bool utf16;
   } cases[] = {
       {units({'N', 'D', ' ', '3', '\r', '\n'}), false, true},
-      {units({'V', 0xE4, '\n', 0x20AC}), false, true},  // only the first line counts
+      {units({'V', 0xE4, '\n', 0x20AC}), false, true},  // the first line shows it
       {units({'N', 'D', ' ', '3'}), true, true},        // the whole file, one line
       {units({'N', 'D', ' ', '3'}), false, false},      // its line end may still come
-      {units({'\n', 'N', 'D'}), false, false},          // an empty first line shows nothing
-      {units({'N', 0x20AC, '\n'}), false, false},       // a character beyond 255
+      {units({'\r', '\n', 'N', 'D', '\n'}), false, true},      // an empty first line shows nothing
+      {units({'N', 0x20AC, '\r', 'N', 'D', '\r'}), false, true},  // nor one with a character beyond 255
+      {units({'N', 0x20AC, '\n'}), false, false},
+      {units(seventeen_lines), false, false},           // only the first 16 lines are looked at
+      {"ND 2\r\n" + units({'T', 'S', '\r', '\n'}), false, false},  // 8-bit text, then UTF-16
       {units({'N', 0, 'D', '\n'}), false, false},       // a NUL
       {"ND 3\r\n", false, false},
       {std::string("N\0", 2), true, true},

@@ -83,12 +83,34 @@ std::uint64_t utf16_size_of(const char* utf8, std::size_t size) {
 }
 
 bool looks_like_utf16le(const unsigned char* data, std::size_t size, bool whole) {
+  constexpr int kLinesLookedAt = 16;
+  auto is_text_byte = [](unsigned char b) { return b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b <= 0x7E); };
+  int lines = 0;
+  std::size_t characters = 0;  // of the line so far, each below 256 and no NUL
+  bool shows_it = true;        // no other character in the line so far
+  bool text_pair = false;      // the unit before was two bytes of 8-bit text
   std::size_t i = 0;
-  for (; i + 1 < size; i += 2) {
-    if (data[i + 1] != 0 || data[i] == 0) return false;
-    if (data[i] == '\n' || data[i] == '\r') return i > 0;
+  for (; i + 1 < size && lines < kLinesLookedAt; i += 2) {
+    const bool line_end = data[i + 1] == 0 && (data[i] == '\n' || data[i] == '\r');
+    if (line_end) {
+      if (shows_it && characters > 0) return true;
+      if (characters > 0 || !shows_it) ++lines;
+      characters = 0;
+      shows_it = true;
+    } else if (data[i + 1] == 0 && data[i] != 0) {
+      ++characters;
+    } else {
+      shows_it = false;
+      // 8-bit text seen as UTF-16: a file that starts so is no UTF-16, whatever follows.
+      const bool pair = is_text_byte(data[i]) && is_text_byte(data[i + 1]);
+      if (pair && text_pair) return false;
+      text_pair = pair;
+      continue;
+    }
+    text_pair = false;
   }
-  return whole && i == size && size >= 2;
+  // A last line without a line end, if it is all the file has.
+  return whole && i == size && shows_it && characters > 0;
 }
 
 }  // namespace platform

@@ -24,9 +24,12 @@ Transcoded utf16_to_utf8(const unsigned char* in, std::size_t size, bool big_end
 std::uint64_t utf16_size_of(const char* utf8, std::size_t size);
 
 // True when the start of a file (`size` bytes at `data`; `whole` when that is
-// all of it) reads as UTF-16 little-endian without a byte order mark: its
-// first line is one or more characters below 256, none of them NUL, each
-// followed by a zero byte, and ends with a line end (or the file).
+// all of it) reads as UTF-16 little-endian without a byte order mark: one of
+// its first 16 lines that are not empty is one or more characters below
+// 256, none of them NUL, each followed by a zero byte, and ends with a line
+// end (or the file). A line with other characters (a euro sign, say) shows
+// nothing either way; but two in a row that are each two bytes of 8-bit text
+// show 8-bit text, and then the file is none.
 bool looks_like_utf16le(const unsigned char* data, std::size_t size, bool whole);
 
 }  // namespace platform
