@@ -245,8 +245,9 @@ void ReadBlocksInSegments(benchmark::State& state) {
     platform::InputChannel in;
     if (!in.open_file(path).ok()) state.SkipWithError("open failed");
     while (in.read_line(line) && line.rfind("ND", 0) != 0) {}
-    std::uint64_t blocks = 0;
-    if (!read_blocks_in_parallel(in, table, kNodes, options, blocks)) read_blocks(in, table, kNodes, options);
+    BlocksRead read;
+    PeakTable* last_table = nullptr;
+    if (!read_blocks_in_parallel(in, table, kNodes, options, read, last_table)) read_blocks(in, table, kNodes, options);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   release_peak_table(table);

@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
   ReadOptions options;
   options.segments = std::atoi(argv[2]);
   options.parallel_from_bytes = 0;
-  std::uint64_t blocks = 0;
-  if (!read_blocks_in_parallel(in, table, nodes, options, blocks)) read_blocks(in, table, nodes, options);
+  BlocksRead read;
+  PeakTable* last_table = nullptr;
+  if (!read_blocks_in_parallel(in, table, nodes, options, read, last_table)) read_blocks(in, table, nodes, options);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("%d cores: %d segments, %.1f MiB peak\n", options.segments,

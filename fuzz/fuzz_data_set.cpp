@@ -3,7 +3,7 @@
 //   - every node line of the result reads back as the value in the peak table;
 //   - the result, read as input, gives itself byte for byte;
 //   - the same bytes read from a file in three segments at once give the same
-//     peaks and the same damage count as reading them in one pass;
+//     peaks and the same counts of damage and NaN as reading them in one pass;
 //   - runs of pairs read with AVX2 (where the CPU has it) give what the scalar
 //     way gives;
 //   - text of ASCII characters saved as UTF-16 reads as it does in bytes.
@@ -107,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PeakTable& segmented = table_once(2);
     // The fastest way of reading runs of pairs reads what the scalar way reads.
     const Read fastest = read_from(reinterpret_cast<const char*>(data), size, segmented, choose_way("", platform::cpu_has_avx2()));
-    check(fastest.node_count == first.node_count && fastest.result.damaged_places == first.result.damaged_places);
+    check(fastest.node_count == first.node_count && fastest.result.damaged_places == first.result.damaged_places &&
+          fastest.result.nan_pairs == first.result.nan_pairs);
     check(same_peaks(table, segmented, first.node_count));
     clear_peak_table(segmented, first.node_count);
 
@@ -124,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     three_segments.parallel_from_bytes = 0;
     three_segments.way = &choose_way("", platform::cpu_has_avx2());
     parallel.result = read_data_set(in, segmented, parallel.node_count, three_segments);
-    check(parallel.node_count == first.node_count && parallel.result.damaged_places == first.result.damaged_places);
+    check(parallel.node_count == first.node_count && parallel.result.damaged_places == first.result.damaged_places &&
+          parallel.result.nan_pairs == first.result.nan_pairs);
     check(same_peaks(table, segmented, first.node_count));
     // Printed from the decimals that way keeps, the result is the scalar way's.
     check(write_peak_data_set(output_prefix(), first.node_count, segmented, WriteOptions{}).status.ok());

@@ -64,6 +64,32 @@ for count_line in 'no count line:VECTOR' 'a count line without a count:ND abc'; 
     test "$status" = 3 -a "$(cat "$d/KASOR_max.dat")" = "$(printf 'older\r\n')"
 done
 
+# A decimal comma, and NaN as a Windows C runtime prints it: never status 0.
+d=$(fresh left-over)
+printf 'ND 2\r\nTS 0\r\n1,5 2,5\r\n0,5 0,5\r\n' > "$d/KASOR.dat"
+run "$d"
+check "values left over in a time step: status 4 and a warning" \
+  test "$status" = 4 -a -n "$(grep -F 'Werte zu viel im Zeitschritt' "$work/err.txt")"
+printf 'ND 2\r\nTS 0\r\n1.#INF 2\r\n-1.#IND 1\r\n' > "$d/KASOR.dat"
+run "$d"
+check "1.#INF is a value, -1.#IND a NaN: status 4" \
+  test "$status" = 4 -a "$(sed -n 5p "$d/KASOR_max.dat")" = "$(printf 'inf           2\r')"
+
+# A read-only result is kept; of the files named like temporaries, only
+# those a dead run of this program left go.
+d=$(fresh read-only)
+printf "$ten_lines" > "$d/KASOR.dat"
+printf 'older\r\n' > "$d/KASOR_max.dat"
+printf 'meine Notizen' > "$d/KASOR_max.dat.tmp5"
+: > "$d/KASOR_max.dat.tmp6"
+printf 'VECTOR\r\nND' > "$d/KASOR_max.dat.tmp7-ab"
+(cd "$d" && wine cmd /c attrib +r KASOR_max.dat)
+run "$d"
+check "a read-only result: status 2, kept" \
+  test "$status" = 2 -a "$(cat "$d/KASOR_max.dat")" = "$(printf 'older\r\n')"
+check "the clean-up leaves files it did not write" \
+  test "$(ls "$d" | tr '\n' ' ')" = "KASOR.dat KASOR_max.dat KASOR_max.dat.tmp5 "
+
 # Saved as UTF-16, as PowerShell and Notepad's "Unicode" save text.
 d=$(fresh utf16)
 { printf '\xff\xfe'; printf "$ten_lines" | iconv -f UTF-8 -t UTF-16LE; } > "$d/KASOR.dat"

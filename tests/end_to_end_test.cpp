@@ -144,6 +144,9 @@ TEST_F(EndToEnd, NoPermissionSaysSoInGerman) {
     std::filesystem::create_directory(sub);
     std::ofstream(sub / "KASOR.dat") << kTenLines;
   }
+  // A result that anybody may write, in a folder where nobody but its owner may make a file.
+  std::ofstream(read_only / "KASOR_max.dat") << "older\r\n";
+  std::filesystem::permissions(read_only / "KASOR_max.dat", std::filesystem::perms::all);
   std::filesystem::permissions(unreadable / "KASOR.dat", std::filesystem::perms::none);
   std::filesystem::permissions(unreadable, std::filesystem::perms::all);
   std::filesystem::permissions(read_only, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
@@ -155,7 +158,9 @@ TEST_F(EndToEnd, NoPermissionSaysSoInGerman) {
       << cannot_read.err;
   const Ran cannot_write = run("cd read-only && " + as_user);
   EXPECT_EQ(cannot_write.status, 2);
-  EXPECT_NE(cannot_write.err.find("KASOR_max.dat konnte nicht geschrieben werden (keine Berechtigung)"),
+  // The folder is what refuses: it is named.
+  EXPECT_NE(cannot_write.err.find("KASOR_max.dat konnte nicht geschrieben werden: im Ordner " + read_only.string() +
+                                  " lässt sich keine Datei anlegen (keine Berechtigung)"),
             std::string::npos)
       << cannot_write.err;
   std::filesystem::permissions(unreadable / "KASOR.dat", std::filesystem::perms::owner_all);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -79,14 +80,22 @@ TEST_F(FaultTest, EveryFailureKeepsTheOlderResult) {
 }
 
 // A printer on a helper thread that fails reports its own reason, not
-// whatever this thread met last ("end of file", say).
+// whatever this thread met last ("end of file", say): here no memory, which
+// has a status of its own.
 TEST_F(FaultTest, AHelperThreadsFailureIsReportedWithItsOwnReason) {
   RunOptions options = options_for_this_machine();
   options.write.writers = 2;
   options.write.nodes_per_chunk = 1000;
   options.write.parallel_from_nodes = 0;
-  expect_nothing_lost("memory for a helper", [](platform::Faults& f) { f.memory_output = true; },
-                      platform::system_reason(ENOMEM).c_str(), options);
+  const std::string older = "older\r\n";
+  folder.write("KASOR_max.dat", older);
+  platform::Faults faults;
+  faults.memory_output = true;
+  EXPECT_EQ(run_with(faults, options), kExitNoMemory);
+  EXPECT_EQ(err, "Fehler: nicht genug freier Speicher, um KASOR_max.dat zu schreiben; eine vorhandene Datei bleibt "
+                 "unverändert.\n");
+  EXPECT_EQ(folder.read("KASOR_max.dat"), older);
+  EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
 }
 
 // A read that fails ends the data there: what was read before is written,
@@ -199,6 +208,23 @@ TEST_F(FaultTest, AFolderThatCannotBeSyncedIsAWarning) {
 }
 
 #ifndef _WIN32
+// Ctrl-C once the new result has its name: the run is complete and ends so,
+// with a line that says so, not with the status of a run that kept the
+// older result.
+TEST_F(FaultTest, AnInterruptionAfterTheRenameEndsAsACompletedRun) {
+  ASSERT_EQ(run(options_for_this_machine()), kExitOk);
+  const std::string expected = folder.read("KASOR_max.dat");
+  reset_runtime();
+  folder.write("KASOR_max.dat", "older\r\n");
+  platform::Faults faults;
+  faults.before_call = [](platform::Call call) {
+    if (call == platform::Call::kFolderSync) std::raise(SIGINT);
+  };
+  EXPECT_EQ(run_with(faults), kExitOk);
+  EXPECT_EQ(err, "Hinweis: abgebrochen, als KASOR_max.dat schon neu geschrieben war; das Ergebnis ist vollständig.\n");
+  EXPECT_EQ(folder.read("KASOR_max.dat"), expected);
+}
+
 TEST_F(FaultTest, TheResultKeepsThePermissionsOfTheOneItReplaces) {
   folder.write("KASOR_max.dat", "older\r\n");
   std::filesystem::permissions(folder.path() / "KASOR_max.dat", std::filesystem::perms::owner_read |

@@ -11,6 +11,7 @@ hold the expected pair bit for bit, laid out as the result file is.
 """
 import math
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -39,12 +40,29 @@ def to_single(v: Fraction) -> float:
     return sign * float(n * Fraction(2) ** q)
 
 
-def parse(text: str) -> float:
-    t = text.replace("d", "e").replace("D", "E")
-    return to_single(Fraction(t))
+NAN = float("nan")
+SPECIAL = re.compile(r"(inf|infinity)|(nan(\([0-9a-z_]*\))?)|1\.#(inf|ind|qnan|snan)0*(e[+-]?[0-9]+)?")
+NUMBER = re.compile(r"[0-9]+\.?[0-9]*|\.[0-9]+")
+
+
+def parse(text: str):
+    """The single a number item names, or None for an item that is no number:
+    decimals with an exponent after e or d, and the words C runtimes print for
+    infinity and NaN, the older Windows forms among them."""
+    sign = -1.0 if text[:1] == "-" else 1.0
+    t = text[1:] if text[:1] in "+-" else text
+    special = SPECIAL.fullmatch(t.lower())
+    if special:
+        return sign * math.inf if special.group(1) or special.group(4) == "inf" else NAN
+    mantissa, _, exponent = t.lower().replace("d", "e").partition("e")
+    if not NUMBER.fullmatch(mantissa) or (_ and not re.fullmatch(r"[+-]?[0-9]+", exponent)):
+        return None
+    return sign * to_single(Fraction(mantissa + ("e" + exponent if _ else "")))
 
 
 def magnitude(x: float, y: float) -> float:
+    if math.isinf(x) or math.isinf(y):
+        return math.inf
     s = float(Fraction(x) ** 2 + Fraction(y) ** 2)  # correctly rounded to double
     r = math.sqrt(s)
     return math.inf if math.isinf(r) else to_single(Fraction(r))
@@ -64,10 +82,18 @@ def node_count(text: str):
     return n if 1 <= n <= CAPACITY else None
 
 
+def items(text: str):
+    return [t for t in re.split(r"[ \t,]+", text) if t]
+
+
 def expected_peaks(data: str):
     """The count, the peaks and the exit status a clean reading gives: 3 for a
-    count line that names no count, 4 for a data set without blocks or whose
-    last line of numbers has no line end (it may be cut short)."""
+    count line that names no count; 4 for a data set without blocks, whose
+    last line of numbers has no line end (it may be cut short), that holds
+    values left over after a block (a line that starts with a number where a
+    header is looked for), or a pair with a NaN, which is never a peak.
+    Blocks must hold their pairs, two numbers each, on as many lines as they
+    take."""
     lines = data.splitlines()
     i = 0
     while not lines[i].startswith("ND"):
@@ -78,24 +104,38 @@ def expected_peaks(data: str):
     peaks = [(0.0, 0.0, 0.0)] * (count + 1)
     status = 0
     blocks = 0
+    rest = []  # the items of the block's last line after its last pair
     i += 1
     while i < len(lines):
-        line = lines[i]
-        i += 1
-        if line.startswith("ENDDS"):
-            break
-        if not line.startswith("TS"):
-            continue
-        blocks += 1
-        for node in range(1, count + 1):
-            xs, ys = lines[i].split()
+        if rest:
+            line, rest = " ".join(rest), []
+        else:
+            line = lines[i]
             i += 1
-            if i == len(lines) and data[-1] not in "\r\n":
-                status = 4
-            x, y = parse(xs), parse(ys)
-            m = magnitude(x, y)
-            if m > peaks[node][0]:
-                peaks[node] = (m, x, y)
+            if line.startswith("ENDDS"):
+                break
+            if line.startswith("TS"):
+                blocks += 1
+                pending = []
+                for node in range(1, count + 1):
+                    while len(pending) < 2:
+                        pending += items(lines[i])
+                        i += 1
+                    xs, ys, pending = pending[0], pending[1], pending[2:]
+                    x, y = parse(xs), parse(ys)
+                    if x != x or y != y:
+                        status = 4
+                        continue
+                    m = magnitude(x, y)
+                    if m > peaks[node][0]:
+                        peaks[node] = (m, x, y)
+                rest = pending
+                if i == len(lines) and data[-1] not in "\r\n":
+                    status = 4
+                continue
+        first = items(line)[:1]
+        if first and parse(first[0]) is not None:
+            status = 4  # values left over after the block
     return count, peaks, 4 if blocks == 0 else status
 
 
@@ -181,6 +221,16 @@ def main() -> int:
     failures += check(kasor_max, pairs.rstrip(b"\r\n"))  # the last line without its line end
     failures += check(kasor_max, pairs.rstrip(b"\r\n") + b" \t")
     failures += check(kasor_max, data.rstrip(b"\r\n"))  # the end marker without one: clean
+    # Values left over in a time step, and NaN: read as they are, never clean.
+    step = data.index(b"TS 0 60.0")
+    lines = data[step:].split(b"\r\n")
+    for changed in [lines[:5] + [lines[4]] + lines[5:],                 # a data line twice
+                    lines[:3] + [lines[3] + b" 0.5"] + lines[4:],        # a number too many
+                    [lines[0]] + [l.replace(b".", b",") for l in lines[1:401]] + lines[401:],  # decimal commas
+                    [lines[0]] + [l + b" 1.5" for l in lines[1:401]] + lines[401:],           # three numbers a line
+                    lines[:7] + [b"nan -nan(ind)", b"1.#QNAN 2", b"-1.#IND00 1.#INF"] + lines[10:]]:
+        failures += check(kasor_max, data[:step] + b"\r\n".join(changed))
+    failures += check(kasor_max, data[:step] + b"\r\n".join(lines[:1] + [b"1.#INF00 0"] + lines[2:]))  # clean
     print("oracle: every node as expected" if failures == 0 else f"oracle: {failures} differences")
     return 1 if failures else 0
 

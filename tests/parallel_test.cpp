@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "input/parallel_read.h"
 #include "input/read_data_set.h"
@@ -32,8 +33,9 @@ class ParallelTest : public ::testing::Test {
  protected:
   void TearDown() override { reset_runtime(); }
 
-  Outcome run_with(int segments, int writers, std::int32_t nodes_per_chunk = 7) {
+  Outcome run_with(int segments, int writers, std::int32_t nodes_per_chunk = 7, const Way& way = kScalarWay) {
     RunOptions options;
+    options.read.way = &way;
     options.read.segments = segments;
     options.read.parallel_from_bytes = 0;
     options.write.writers = writers;
@@ -64,12 +66,13 @@ class ParallelTest : public ::testing::Test {
     };
     platform::InputChannel in, again;
     open_after_count_line(in);
-    std::uint64_t blocks = 0;
+    BlocksRead read;
+    PeakTable* last_table = nullptr;
     ReadOptions options;
     options.segments = segments;
     options.parallel_from_bytes = 0;
     options.way = &choose_way("", platform::cpu_has_avx2());
-    const bool taken = read_blocks_in_parallel(in, table, count, options, blocks);
+    const bool taken = read_blocks_in_parallel(in, table, count, options, read, last_table);
     open_after_count_line(again);
     read_blocks(again, reference, count, ReadOptions{});
     // The decimals kept with each peak are those it was read from.
@@ -172,6 +175,98 @@ TEST_F(ParallelTest, WellFormedInputTakesTheParallelPathDamagedDoesNot) {
   const std::size_t middle = input.find("TS 0 10\r\n");
   folder.write("KASOR.dat", input.substr(0, middle - 3) + "\r\n" + input.substr(middle));
   EXPECT_FALSE(parallel_read_taken(4));
+}
+
+// Time steps of `nodes` pairs (0, 0), which change no peak: they put the
+// lines before them inside runs of pairs, and give the segments places to
+// start at.
+std::string zero_steps(int nodes, int steps) {
+  std::string s;
+  for (int step = 1; step <= steps; ++step) {
+    s += "TS 9 " + std::to_string(step) + "\r\n";
+    for (int node = 0; node < nodes; ++node) s += "0 0\r\n";
+  }
+  return s;
+}
+
+std::string damaged_total(int places) {
+  return "Warnung: KASOR.dat ist beschädigt: " + std::to_string(places) +
+         (places == 1 ? " beschädigte Stelle" : " beschädigte Stellen") +
+         " insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n";
+}
+
+// Values left over in a time step, NaN in its forms, and lines that start
+// with TS but not at their start: never status 0 with what only looks like
+// the result. Each way of reading, in one pass and in segments, gives the
+// same status, warnings and bytes.
+TEST_F(ParallelTest, LeftOverValuesAndNaNAreWarnedAboutEveryWay) {
+  const std::string head = "VECTOR\r\nND  ";
+  const struct {
+    const char* name;
+    std::string input;
+    int status;
+    std::string err;
+    std::string result;  // after the count line
+  } rows[] = {
+      {"a decimal comma", "ND 2\r\nTS 0\r\n1,5 2,5\r\n0,5 0,5\r\n" + zero_steps(2, 12), kExitDamagedInput,
+       "Warnung: KASOR.dat, Zeile 4: 4 Werte zu viel im Zeitschritt, ignoriert (Komma zwischen Ziffern: "
+       "Dezimalkomma?)\n" + damaged_total(1),
+       "2\r\nST  0\r\nTS  0.0\r\n1             5\r\n2             5\r\n"},
+      {"a data line twice", "ND 4\r\nTS 0\r\n1 -1\r\n2 -2\r\n2 -2\r\n3 -3\r\n4 -4\r\n" + zero_steps(4, 8),
+       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 7: 2 Werte zu viel im Zeitschritt, ignoriert\n" + damaged_total(1),
+       "4\r\nST  0\r\nTS  0.0\r\n1             -1\r\n2             -2\r\n2             -2\r\n3             -3\r\n"},
+      {"one number too many on a line", "ND 3\r\nTS 0\r\n1 1\r\n2 2 9\r\n3 3\r\n" + zero_steps(3, 8),
+       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 5: 1 Wert zu viel im Zeitschritt, ignoriert\n" + damaged_total(1),
+       "3\r\nST  0\r\nTS  0.0\r\n1             1\r\n2             2\r\n9             3\r\n"},
+      {"three numbers on each line", "ND 4\r\nTS 0\r\n1 2 3\r\n4 5 6\r\n7 8 9\r\n1 1 1\r\n" + zero_steps(4, 8),
+       kExitDamagedInput,
+       "Warnung: KASOR.dat, Zeile 5: 4 Werte zu viel im Zeitschritt, ignoriert (drei oder mehr Zahlen je Zeile?)\n" +
+           damaged_total(1),
+       "4\r\nST  0\r\nTS  0.0\r\n1             2\r\n3             4\r\n5             6\r\n7             8\r\n"},
+      {"NaN as C runtimes print it", "ND 2\r\nTS 0\r\n1 2\r\nnan -nan(ind)\r\nTS 1\r\n1.#QNAN 5\r\n-1.#IND00 3\r\n" +
+           zero_steps(2, 12),
+       kExitDamagedInput,
+       "Warnung: KASOR.dat, Zeile 4: 3 Wertepaare mit NaN (keine Zahl), das erste hier; sie zählen für kein Maximum\n",
+       "2\r\nST  0\r\nTS  0.0\r\n1             2\r\n0             0\r\n"},
+      {"infinity as an older Windows runtime prints it", "ND 2\r\nTS 0\r\n1.#INF00 0\r\n-1 -1\r\n" + zero_steps(2, 12),
+       kExitOk, "", "2\r\nST  0\r\nTS  0.0\r\ninf           0\r\n-1            -1\r\n"},
+      {"an indented header between time steps", "ND 1\r\nTS 0\r\n1 1\r\n  TS 1\r\n2 2\r\n" + zero_steps(1, 20),
+       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 5: 2 Werte zu viel im Zeitschritt, ignoriert\n" + damaged_total(1),
+       "1\r\nST  0\r\nTS  0.0\r\n1             1\r\n"},
+      {"an indented header in a time step", "ND 2\r\nTS 0\r\n1 1\r\n\tTS 1\r\n2 2\r\n3 3\r\n" + zero_steps(2, 12),
+       kExitDamagedInput,
+       "Warnung: KASOR.dat, Zeile 4: Zeile nicht lesbar, Paar von Knoten 2 übersprungen\n"
+       "Warnung: KASOR.dat, Zeile 5: 4 Werte zu viel im Zeitschritt, ignoriert\n" + damaged_total(2),
+       "2\r\nST  0\r\nTS  0.0\r\n1             1\r\n0             0\r\n"},
+      {"a line with NUL bytes between time steps",
+       "ND 1\r\nTS 0\r\n1 1\r\n" + std::string("T\0S\0 \0" "1\0\r\n", 10) + "2 2\r\n" + zero_steps(1, 20),
+       kExitDamagedInput,
+       "Warnung: KASOR.dat, Zeile 4: Zeile ist kein Text, ignoriert (beschädigt oder in einer anderen Kodierung "
+       "gespeichert?)\nWarnung: KASOR.dat, Zeile 5: 2 Werte zu viel im Zeitschritt, ignoriert\n" + damaged_total(2),
+       "1\r\nST  0\r\nTS  0.0\r\n1             1\r\n"},
+      {"a file that ends in a number inside a time step", zero_steps(3, 12) + "TS 0\r\n1.0 1.0\r\n1.0 2.221597e-0",
+       kExitDamagedInput,
+       "Warnung: KASOR.dat, Zeile 52: Datei endet im Zeitschritt nach Knoten 2 von 3\n"
+       "Warnung: KASOR.dat, Zeile 52: die letzte Zeile hat kein Zeilenende; die Datei ist womöglich abgeschnitten\n"
+       "Warnung: KASOR.dat ist beschädigt: 2 beschädigte Stellen insgesamt; das Ergebnis enthält nur die lesbaren "
+       "Wertepaare, das letzte aus der Zeile ohne Zeilenende, die womöglich abgeschnitten ist.\n",
+       "3\r\nST  0\r\nTS  0.0\r\n1             1\r\n1             2.221597\r\n0             0\r\n"},
+  };
+  std::vector<const Way*> ways{&kScalarWay};
+  if (platform::cpu_has_avx2()) ways.push_back(&kAvx2Way);
+  for (const auto& row : rows) {
+    const bool count_first = row.input.rfind("ND", 0) == 0;
+    folder.write("KASOR.dat", count_first ? row.input : "ND 3\r\n" + row.input);
+    for (const Way* way : ways) {
+      for (const int segments : {1, 3}) {
+        const Outcome out = run_with(segments, 1, 7, *way);
+        const std::string where = std::string(row.name) + ", " + way->name + ", " + std::to_string(segments) + " segments";
+        EXPECT_EQ(out.status, row.status) << where;
+        EXPECT_EQ(out.err, row.err) << where;
+        EXPECT_EQ(out.result, head + row.result) << where;
+      }
+    }
+  }
 }
 
 // A chunk whose lines do not fit the output buffer reaches the file whole

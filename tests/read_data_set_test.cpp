@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,13 +87,15 @@ const Row kRows[] = {
     {"several pairs on a line", "ND 2\nTS\n1 2 3 4\n", 2, {{1, 2}, {3, 4}}},
     {"rest of the last data line is skipped", "ND 1\nTS\n1 2 extra\nTS\n0 0\n", 1, {{1, 2}}},
     {"Fortran exponents", "ND 1\nTS\n1.5D+01 -2.5d-1\n", 1, {{15, -0.25f}}},
-    {"header search skips data lines after a short count", "ND 1\nTS\n1 1\n7 7\nTS\n2 2\n", 1, {{2, 2}}},
+    {"lines of text and blank lines between blocks", "ND 1\nTS\n1 1\n\nST 2\n  TS 3\nTS\n2 2\n", 1, {{2, 2}}},
     // Damage.
     {"end of file inside a block", "ND 3\nTS\n1 1\n2 2\n", 3, {{1, 1}, {2, 2}, {0, 0}}, 1, false},
-    {"end of file after x", "ND 2\nTS\n1 1\n2", 2, {{1, 1}, {0, 0}}, 1, false},
+    {"end of file after x", "ND 2\nTS\n1 1\n2", 2, {{1, 1}, {0, 0}}, 2, false},
     {"unreadable item starting a line", "ND 3\nTS\n1 1\nabc 2\n3 3\n", 3, {{1, 1}, {0, 0}, {3, 3}}, 1},
     {"unreadable item within a line", "ND 3\nTS\n1 1\n2 x2\n3 3\n", 3, {{1, 1}, {0, 0}, {3, 3}}, 1},
-    {"both items unreadable", "ND 2\nTS\n1 1 x y\n3 3\n", 2, {{1, 1}, {0, 0}}, 1},
+    {"both items unreadable, then a line left over", "ND 2\nTS\n1 1 x y\n3 3\n", 2, {{1, 1}, {0, 0}}, 2},
+    {"values left over after a block", "ND 1\nTS\n1 1\n7 7\nTS\n2 2 3\n", 1, {{2, 2}}, 2},
+    {"TS after the last pair is no header: not at a line start", "ND 1\nTS\n1 2 TS 3\n4 4\n", 1, {{1, 2}}, 1},
     {"block cut short by the next header", "ND 3\nTS 0\n1 1\n2 2\nTS 1\n4 4\n5 5\n6 6\nENDDS\n", 3,
      {{4, 4}, {5, 5}, {6, 6}}, 1},
     {"block cut short by the end marker", "ND 3\nTS 0\n1 1\nENDDS\nTS\n9 9\n9 9\n9 9\n", 3,
@@ -183,6 +186,32 @@ TEST_F(ReaderTest, Utf16ReadsAsTheSameTextInUtf8) {
   }
 }
 
+// A file still being written may change after its last pair was read, even
+// after reading saw its end: that pair, from a last line without a line end,
+// may be a number cut short, and is not taken.
+TEST_F(ReaderTest, TheCutLastPairOfAFileThatChangedIsNotTaken) {
+  for (const bool grows : {false, true}) {
+    const auto name = folder.path() / "KASOR.dat";
+    folder.write("KASOR.dat", "ND 2\r\nTS 0\r\n1 1\r\n2 2.221597e-0");
+    PeakTable table;
+    ASSERT_TRUE(create_peak_table(table));
+    platform::InputChannel in;
+    ASSERT_TRUE(in.open_file(name).ok());
+    ReadOptions options;
+    int reports = 0;
+    // The last report of progress comes after the last pair, before reading ends.
+    options.reports.read = [&](std::uint64_t) {
+      if (++reports == 2 && grows) std::ofstream(name, std::ios::app) << "1\r\n";
+    };
+    std::int32_t count = 0;
+    const ReadResult result = read_data_set(in, table, count, options);
+    EXPECT_EQ(result.changed, grows);
+    EXPECT_EQ(result.cut_pair_taken, !grows);
+    EXPECT_EQ(table.y[2], grows ? 0.0f : 2.221597f);
+    release_peak_table(table);
+  }
+}
+
 TEST_F(ReaderTest, ByteOrderMarkIsIgnored) {
   const Outcome out = read("\xEF\xBB\xBFND 1\r\nTS\r\n2 3\r\n", 1);
   EXPECT_EQ(out.node_count, 1);
@@ -227,7 +256,7 @@ TEST_F(ReaderTest, LongLinesKeepMemoryBounded) {
   const Outcome out = read("VECTOR " + huge + "\nND 2\nTS\n1 1\n" + huge + "\n2 2\n", 2);
   EXPECT_EQ(out.node_count, 2);
   EXPECT_EQ(out.peaks, (Peaks{{1, 1}, {0, 0}}));
-  EXPECT_EQ(out.damaged, 1u);
+  EXPECT_EQ(out.damaged, 2u);  // the long line, and "2 2" left over
   // A line end just before one: nothing to read up to, but the long line.
   const Outcome after_cr = read("ND 1\rTS\r1 1\r" + huge + "\nTS\n2 2\n", 1);
   EXPECT_EQ(after_cr.peaks, (Peaks{{2, 2}}));

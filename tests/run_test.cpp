@@ -50,7 +50,7 @@ TEST_F(RunTest, OnlyACountFromOneTo2200000IsACount) {
     int status;
     const char* shown;  // in the message, for a count that is none
   } cases[] = {
-      {"ND 1", kExitOk, nullptr},
+      {"ND 1", kExitDamagedInput, nullptr},        // a count; the two pairs after the first are left over
       {"ND  3  ", kExitOk, nullptr},
       {"ND\t+3\t", kExitOk, nullptr},
       {"ND 003", kExitOk, nullptr},
@@ -87,6 +87,21 @@ TEST_F(RunTest, OnlyACountFromOneTo2200000IsACount) {
     reset_runtime();
   }
 }
+
+#ifndef _WIN32
+// A result its user protected (no write permission) is kept, for root too.
+TEST_F(RunTest, AWriteProtectedResultIsKept) {
+  folder.write("KASOR.dat", "ND 1\r\nTS 0\r\n1 1\r\n");
+  folder.write("KASOR_max.dat", "old result\r\n");
+  std::filesystem::permissions(folder.path() / "KASOR_max.dat", std::filesystem::perms::owner_read |
+                                                                    std::filesystem::perms::group_read |
+                                                                    std::filesystem::perms::others_read);
+  EXPECT_EQ(run_capturing_stderr(), kExitNotWritten);
+  EXPECT_EQ(err, "Fehler: KASOR_max.dat ist schreibgeschützt und bleibt unverändert; nichts geschrieben.\n");
+  EXPECT_EQ(folder.read("KASOR_max.dat"), "old result\r\n");
+  EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
+}
+#endif
 
 #ifdef __linux__
 // Every file the run opens is closed again, whatever became of the run.

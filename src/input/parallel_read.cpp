@@ -102,14 +102,19 @@ std::vector<Segment> read_segments(const std::filesystem::path& name, const std:
   return segments;
 }
 
+// True when the segments were read without anything to warn of: no damage,
+// no values left over, no NaN. The one pass warns of those, in line order.
+bool without_warnings(const Segment& s) {
+  return s.opened && !s.read_failed && s.read.damaged_places == 0 && s.read.nan_pairs == 0;
+}
+
 // True when the segments together are exactly one pass: each read without
-// damage to its end, and no end marker before the last.
+// warnings to its end, and no end marker or held pair before the last.
 bool same_as_one_pass(const std::vector<Segment>& segments) {
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const Segment& s = segments[i];
-    if (!s.opened || s.read_failed || s.read.damaged_places > 0 || (s.read.end_marker && i + 1 < segments.size())) {
-      return false;
-    }
+    const bool last = i + 1 == segments.size();
+    if (!without_warnings(s) || (!last && (s.read.end_marker || s.read.last_pair.held))) return false;
   }
   return true;
 }
@@ -138,7 +143,7 @@ int segments_within_budget(std::int32_t node_count) {
 }
 
 bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
-                             const ReadOptions& options, std::uint64_t& blocks) {
+                             const ReadOptions& options, BlocksRead& read, PeakTable*& last_table) {
   const int segments_wanted = std::min(options.segments, segments_within_budget(node_count));
   // The file as it was opened; UTF-16 is read in one pass, its offsets being
   // no offsets of the text the readers see.
@@ -161,19 +166,23 @@ bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::
   if (exact) {
     // Merged now, or while the result is printed, a chunk at a time while
     // its nodes are in the cache.
+    // The held pair is the input's last: it belongs after everything
+    // else, in the last table, or in the merged one.
     if (options.later) {
       options.later->tables.swap(later.tables);
+      last_table = &options.later->tables.back();
     } else {
       merge_now(table, later, node_count, segments.size());
+      last_table = &table;
     }
-    blocks = 0;
-    for (const Segment& s : segments) blocks += s.read.blocks;
+    read = BlocksRead{};
+    for (const Segment& s : segments) read.blocks += s.read.blocks;
+    read.last_pair = segments.back().read.last_pair;
   } else {
     clear_peak_table(table, node_count);
     // What the segments read is read again, in one pass.
-    const bool damaged = std::any_of(segments.begin(), segments.end(), [](const Segment& s) {
-      return s.read_failed || s.read.damaged_places > 0;
-    });
+    const bool damaged = std::any_of(segments.begin(), segments.end(),
+                                     [](const Segment& s) { return s.opened && !without_warnings(s); });
     if (options.reports.restart) options.reports.restart(start, damaged);
   }
   return exact;

@@ -20,9 +20,10 @@ int segments_within_budget(std::int32_t node_count);
 // of its own, and merges the tables in input order (or hands the later ones
 // over in the options' `later`, to be merged while printing). Returns true when that
 // proved to give exactly what reading in one pass gives: every segment read
-// without damage up to exactly where the next begins, no end marker before
-// the last, and the file unchanged; `blocks` is then the number of block
-// headers read. Otherwise, or when the input is small, UTF-16 or one segment
-// is asked for, returns false, with `table` as it was.
+// without damage, left-over values or NaN up to exactly where the next
+// begins, no end marker before the last, and the file unchanged; `read` then
+// holds the number of block headers read and the last segment's held pair,
+// which belongs in `last_table`. Otherwise, or when the input is small,
+// UTF-16 or one segment is asked for, returns false, with `table` as it was.
 bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::int32_t node_count,
-                             const ReadOptions& options, std::uint64_t& blocks);
+                             const ReadOptions& options, BlocksRead& read, PeakTable*& last_table);

@@ -143,5 +143,6 @@ WriteResult write_peak_data_set(const std::filesystem::path::string_type& prefix
   // power cut can bring back the older result.
   const Status durable = platform::make_name_durable(name, options.faults);
   if (!durable.ok()) result.not_durable = durable.reason;
+  result.ended_after_rename = platform::release_ending_signals();
   return result;
 }

@@ -30,6 +30,7 @@ struct WriteOptions {
 struct WriteResult {
   platform::Status status;   // ok once the new file is in place; else an older one is as it was
   std::string not_durable;   // when written: why its name may not survive a power cut, if so
+  bool ended_after_rename = false;  // a signal to end the run came once the new file was in place
 };
 
 // Writes the peak data set for nodes 1 to `node_count` into the folder that

@@ -42,6 +42,7 @@ std::string system_reason(int code) {
     case EIO: return "Ein-/Ausgabefehler";
     case ENOENT: return "nicht vorhanden";
     case ENOMEM: return "nicht genug Speicher";
+    case EFBIG: return "Datei zu groß für die Grenze, die dem Programm gesetzt ist";
     default: return std::error_code(code, std::generic_category()).message();
   }
 }

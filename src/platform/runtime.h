@@ -33,6 +33,8 @@ enum Error : int {
   kNoWholeNumber = 13,  // a text that is no 32-bit whole number
   kNoFolder = 14,       // the working folder cannot be found
   kNameAmbiguous = 15,  // several entries have the name apart from case; none is taken
+  kWriteProtected = 16, // a file the user may not write, which is kept so
+  kNoTemporary = 17,    // no file can be made in the folder (the failure's file)
 };
 
 // What an operation came to, as a value: nothing failed, or the error, the

@@ -32,11 +32,13 @@ std::string help_text(std::string_view version) {
          "  2  KASOR_max.dat nicht geschrieben; eine vorhandene bleibt, wie sie war\n"
          "  3  KASOR.dat ohne Zeile ND mit 1 bis 2.200.000 Knoten, oder nicht lesbar;\n"
          "     nichts geschrieben\n"
-         "  4  Ergebnis geschrieben, aber KASOR.dat beschädigt, ohne Zeitschritt, am Ende\n"
-         "     abgeschnitten oder beim Lesen verändert; Warnungen nennen die Stellen\n"
-         "  5  zu wenig Speicher für die Knotentabelle; nichts geschrieben\n"
+         "  4  Ergebnis geschrieben, aber KASOR.dat beschädigt, mit Werten zu viel oder NaN,\n"
+         "     ohne Zeitschritt, am Ende abgeschnitten oder beim Lesen verändert;\n"
+         "     Warnungen nennen die Stellen\n"
+         "  5  zu wenig Speicher; nichts geschrieben\n"
 #ifndef _WIN32
-         "  130  mit Strg+C abgebrochen; eine vorhandene KASOR_max.dat bleibt, wie sie war\n"
+         "  130  mit Strg+C abgebrochen, bevor das Ergebnis an seinem Platz war; eine\n"
+         "       vorhandene KASOR_max.dat bleibt, wie sie war\n"
 #endif
       ;
 }

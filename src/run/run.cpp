@@ -65,6 +65,10 @@ std::string why_not_found(const std::filesystem::path::string_type& prefix, cons
             "), und welche gemeint ist, bleibt offen";
   } else if (std::filesystem::is_directory(input, ignored)) {
     cause = "KASOR.dat ist dort ein Ordner, keine Datei";
+  } else if (std::filesystem::is_symlink(std::filesystem::symlink_status(input, ignored)) &&
+             !std::filesystem::exists(input, ignored)) {
+    cause = "KASOR.dat ist dort ein Verweis auf " + utf8(std::filesystem::read_symlink(input, ignored)) +
+            ", und das gibt es nicht";
   } else if (opened.error == platform::kFileNotFound) {
     cause = "dort gibt es keine Datei KASOR.dat";
   } else {
@@ -111,6 +115,13 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
     say(status, "Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl (ND); nichts geschrieben.\n");
     return kExitNotADataSet;
   }
+  static_assert(platform::kLineKeep == 4096, "the message names the longest count line");
+  if (read.count_line_too_long) {
+    say(status, "Fehler: KASOR.dat, Zeile " + platform::with_thousands(read.count_line_number) + ": „" +
+                    shown(read.count_line) +
+                    "“ ist länger als die 4.096 Zeichen, die eine Zeile mit der Knotenzahl haben darf; nichts geschrieben.\n");
+    return kExitNotADataSet;
+  }
   static_assert(kNodeCapacity == 2'200'000, "the message names the capacity");
   // A count that is no count would write a result of no nodes, or of nodes
   // the table does not hold, over an older one: nothing is written.
@@ -129,8 +140,21 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   }
   const WriteResult written = write_peak_data_set(prefix, node_count, table, write_options);
   if (!written.status.ok()) {
-    say(status, "Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + written.status.reason +
-                    "); eine vorhandene Datei bleibt unverändert.\n");
+    const platform::Status& failed = written.status;
+    if (failed.error == platform::kWriteProtected) {
+      say(status, "Fehler: KASOR_max.dat ist schreibgeschützt und bleibt unverändert; nichts geschrieben.\n");
+    } else if (failed.error == platform::kOutOfMemory) {
+      say(status, "Fehler: nicht genug freier Speicher, um KASOR_max.dat zu schreiben; eine vorhandene Datei bleibt "
+                  "unverändert.\n");
+      return kExitNoMemory;
+    } else if (failed.error == platform::kNoTemporary) {
+      say(status, "Fehler: KASOR_max.dat konnte nicht geschrieben werden: im Ordner " +
+                      utf8(in_folder(prefix, "KASOR_max.dat").parent_path()) +
+                      " lässt sich keine Datei anlegen (" + failed.reason + "); eine vorhandene Datei bleibt unverändert.\n");
+    } else {
+      say(status, "Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + failed.reason +
+                      "); eine vorhandene Datei bleibt unverändert.\n");
+    }
     return kExitNotWritten;
   }
   if (!written.not_durable.empty()) {
@@ -140,6 +164,10 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   if (status.on_terminal) {
     const double seconds = std::chrono::duration<double>(StatusLine::Clock::now() - status.start).count();
     say(status, summary_line(node_count, read.blocks, status.done, seconds));
+  }
+  // Stopped once the new result had its name: the run is complete, and says so.
+  if (written.ended_after_rename) {
+    say(status, "Hinweis: abgebrochen, als KASOR_max.dat schon neu geschrieben war; das Ergebnis ist vollständig.\n");
   }
   return read.clean() ? kExitOk : kExitDamagedInput;
 }
@@ -158,14 +186,14 @@ RunOptions options_for_this_machine() {
 }
 
 int run(const RunOptions& options) {
-  static_assert(kExitNoTable == platform::kExitStartFailed);
+  static_assert(kExitNoMemory == platform::kExitStartFailed);
   PeakTable table;
   // Without its table the run cannot start: nothing is opened.
   if (!create_peak_table(table)) {
     const std::uint64_t megabytes = (kPeakTableBytesPerNode * (kNodeCapacity + 1) + 500'000) / 1'000'000;
     platform::report("Fehler: nicht genug freier Speicher für die Knotentabelle (" + std::to_string(megabytes) +
                      " MB); nichts gelesen, nichts geschrieben.\n");
-    return kExitNoTable;
+    return kExitNoMemory;
   }
   platform::__vbaOnError(-1);
 
@@ -182,7 +210,11 @@ int run(const RunOptions& options) {
   }
 
   int status = kExitOk;
-  if (platform::error_number() > 0) {
+  if (platform::error_number() == platform::kOutOfMemory) {
+    // The file is there; the memory to read it is not.
+    platform::report("Fehler: nicht genug freier Speicher für den Lesepuffer; nichts gelesen, nichts geschrieben.\n");
+    status = kExitNoMemory;
+  } else if (platform::error_number() > 0) {
     const platform::Status opened = platform::failure_of_this_thread();
     platform::message_box("KASOR.dat nicht gefunden!", platform::kStyleCritical, "Fehler");
     platform::report(why_not_found(prefix, opened));

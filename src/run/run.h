@@ -8,9 +8,9 @@
 inline constexpr int kExitOk = 0;             // result written from a cleanly read input
 inline constexpr int kExitNoInput = 1;        // the input could not be opened
 inline constexpr int kExitNotWritten = 2;     // the result could not be written; an older one is kept
-inline constexpr int kExitNotADataSet = 3;    // no count line, or more nodes than the table holds
+inline constexpr int kExitNotADataSet = 3;    // no count line, or one that names no count the table holds
 inline constexpr int kExitDamagedInput = 4;   // result written, but the input was damaged
-inline constexpr int kExitNoTable = 5;        // the peak table could not be created
+inline constexpr int kExitNoMemory = 5;       // not enough memory for the peak table or the buffers
 
 struct RunOptions {
   ReadOptions read;

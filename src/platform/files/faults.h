@@ -28,6 +28,11 @@ struct Faults {
   std::atomic<int> interrupted[static_cast<int>(Call::kCount)] = {};
   // Called before each read of an input file, with the offset it reads at.
   std::function<void(std::uint64_t)> before_read;
+  // Called before each call of the system that a signal can interrupt.
+  std::function<void(Call)> before_call;
+  // Gives the random part of each temporary name in place of the system's
+  // random numbers: two runs may then pick the same name.
+  std::function<std::uint64_t()> random_part;
 };
 
 // True when an interruption of `call` is due; it is then used up.

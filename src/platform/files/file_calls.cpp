@@ -47,6 +47,7 @@ void close_descriptor(int fd) { _close(fd); }
 // Makes `call` until no signal interrupts it; an injected interruption comes first.
 template <class Make>
 auto retrying(Faults* faults, Call kind, int& error, Make call) {
+  if (faults && faults->before_call) faults->before_call(kind);
   for (;;) {
     decltype(call()) result;
     if (interrupt_due(faults, kind)) {

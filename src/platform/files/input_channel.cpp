@@ -66,6 +66,7 @@ Status InputChannel::start(int fd, const char* memory, std::size_t size, std::ui
   pos_ = end_ = filled_ = 0;
   buffer_[0] = '\0';
   source_done_ = exhausted_ = read_error_ = changed_ = line_cut_ = false;
+  before_buffer_ = '\n';
   line_fresh_ = last_byte_line_end_ = true;
   line_ = 1;
   failed_line_ = 0;
@@ -285,6 +286,7 @@ bool InputChannel::refill() {
   if (end_ < filled_) data[end_] = hidden_;
   const std::size_t unread = end_ - pos_;
   if (pos_ > 0) {
+    before_buffer_ = data[pos_ - 1];
     base_ += encoding_ == Encoding::kBytes ? pos_ : utf16_offset() - base_;
     std::memmove(data, data + pos_, filled_ - pos_);
     filled_ -= pos_;

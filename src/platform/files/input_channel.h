@@ -67,9 +67,10 @@ enum class PairStatus {
 
 struct PairRead {
   PairStatus status;
-  // Unless read: the line to report it at. The line of the latest item that
-  // was no number; at the end of the data, the last line read; after a failed
-  // read, the line it kept from being read.
+  // The line to report it at: when read, the line of its second number;
+  // otherwise the line of the latest item that was no number; at the end of
+  // the data, the last line read; after a failed read, the line it kept from
+  // being read.
   std::uint64_t line;
 };
 
@@ -123,12 +124,17 @@ class InputChannel {
   inline PairRead read_pair(float& x, float& y);
   // Reads up to `count` pairs into `out` as read_pair would, with the
   // kernel `parse` (numbers/parse_pairs.h). It stops before the first pair it
-  // cannot read so (damage, a number in an unusual form) and near the end of
-  // the buffer, leaving that pair to read_pair. Returns the number of pairs read.
+  // cannot read so (damage) or that holds a NaN, and near the end of the
+  // buffer, leaving that pair to read_pair. Returns the number of pairs read.
   std::size_t read_plain_pairs(const PairBuffers& out, std::size_t count, ParsePairs parse);
 
   // True when no byte is left.
   bool at_end() { return pos_ == end_ && !refill(); }
+  // True when the next byte starts a line: nothing of its line was read yet.
+  bool at_line_start() const {
+    const char before = pos_ > 0 ? buffer_[pos_ - 1] : before_buffer_;
+    return before == '\n' || before == '\r';
+  }
   // The number of the line that the next byte is in, counted from 1.
   std::uint64_t line_number() const { return line_; }
   // The offset in the file of the next byte.
@@ -199,6 +205,7 @@ class InputChannel {
   bool last_byte_line_end_ = true;
   bool line_fresh_ = true;       // only separators read since the last line end
   bool line_cut_ = false;
+  char before_buffer_ = '\n';   // the byte before buffer_[0]; the data starts a line
   std::uint64_t line_ = 1;       // number of the line that pos_ is in
   std::uint64_t failed_line_ = 0;  // the line of the latest item that was no number
   std::string scratch_;          // a number's text, rewritten for the general conversion
@@ -252,8 +259,9 @@ KASOR_HOT_INLINE PairRead InputChannel::read_pair(float& x, float& y) {
   if (first != ItemResult::kRead && first != ItemResult::kUnreadable) return pair_stopped(first);
   const ItemResult second = read_item(kItemSingle, y);
   if (second != ItemResult::kRead && second != ItemResult::kUnreadable) return pair_stopped(second);
+  const std::uint64_t line = line_;
   end_item_line();
-  if (first == ItemResult::kRead && second == ItemResult::kRead) return {PairStatus::kRead, 0};
+  if (first == ItemResult::kRead && second == ItemResult::kRead) return {PairStatus::kRead, line};
   return {PairStatus::kUnreadable, failed_line_};
 }
 

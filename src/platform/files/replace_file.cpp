@@ -19,23 +19,50 @@ fs::path::string_type temporary_stem(const fs::path& target) {
 }
 
 // True when `name` is a temporary name for the target whose stem is `stem`:
-// the stem and then a process id.
+// the stem, a process id and, since names have a random part, a minus and
+// hexadecimal digits.
 bool is_temporary_name(const fs::path::string_type& name, const fs::path::string_type& stem) {
   if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) return false;
-  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()), name.end(),
-                     [](auto c) { return c >= '0' && c <= '9'; });
+  auto is_digit = [](auto c) { return c >= '0' && c <= '9'; };
+  auto is_hex = [&](auto c) { return is_digit(c) || (c >= 'a' && c <= 'f'); };
+  auto c = name.begin() + static_cast<std::ptrdiff_t>(stem.size());
+  const auto digits = c;
+  while (c != name.end() && is_digit(*c)) ++c;
+  if (c == digits) return false;
+  if (c == name.end()) return true;
+  return *c == '-' && c + 1 != name.end() && std::all_of(c + 1, name.end(), is_hex);
 }
+
+// "<target>.tmp<process id>-<random hex>".
+fs::path temporary_name(const fs::path& target, Faults* faults) {
+  const std::uint64_t random = faults && faults->random_part ? faults->random_part() : random_number();
+  char hex[17];
+  for (int i = 0; i < 16; ++i) hex[i] = "0123456789abcdef"[(random >> (60 - 4 * i)) & 0xF];
+  hex[16] = '\0';
+  fs::path name = target.parent_path() / temporary_stem(target);
+  name += std::to_string(process_id()) + "-" + hex;
+  return name;
+}
+
+fs::path folder_of(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
 
 }  // namespace
 
 Status begin_replacement(const fs::path& target, Faults* faults, Replacement& replacement) {
   replacement = Replacement{};
   replacement.target = target;
-  replacement.temporary = target.parent_path() / temporary_stem(target);
-  replacement.temporary += std::to_string(process_id());
   replacement.faults = faults;
-  if (faults && faults->output_open) return failure(kAccessDenied, system_reason(EACCES), replacement.temporary);
-  return create_temporary(replacement);
+  if (write_protected(target)) return failure(kWriteProtected, "schreibgeschützt", target);
+  if (faults && faults->output_open) return failure(kNoTemporary, system_reason(EACCES), folder_of(target));
+  // A name that another run took in the meantime, or that somebody put a
+  // file or link at, is passed over for another.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    replacement.temporary = temporary_name(target, faults);
+    bool exists = false;
+    Status created = create_temporary(replacement, exists);
+    if (!exists) return created;
+  }
+  return failure(kNoTemporary, "jeder Name für eine vorläufige Datei ist schon vergeben", folder_of(target));
 }
 
 Status write_replacement(Replacement& replacement, const char* data, std::size_t size) {
@@ -61,15 +88,21 @@ Status finish_replacement(Replacement& replacement) {
   if (status.ok() && faults && faults->output_close) status = failure(kWriteFailed, system_reason(EIO));
   // Renamed while still locked, so that no clean-up can take it in between.
   if (status.ok() && faults && faults->rename) status = failure(kWriteFailed, system_reason(EACCES));
-  if (status.ok()) status = rename_over_target(replacement);
+  if (status.ok()) {
+    hold_signals();
+    status = rename_over_target(replacement);
+  }
   release(replacement);
   if (!status.ok()) {
     std::error_code ignored;
     fs::remove(replacement.temporary, ignored);
     if (status.file.empty()) status.file = replacement.temporary;
+    release_signals(false);  // the older file is kept: a signal may end the run as it does
   }
   return status;
 }
+
+bool release_ending_signals() { return release_signals(true); }
 
 void abandon_replacement(Replacement& replacement) {
   release(replacement);
@@ -79,7 +112,7 @@ void abandon_replacement(Replacement& replacement) {
 
 void remove_dead_temporaries(const fs::path& target) {
   const fs::path::string_type stem = temporary_stem(target);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const fs::path folder = folder_of(target);
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     if (is_temporary_name(it->path().filename().native(), stem)) remove_if_dead(it->path());

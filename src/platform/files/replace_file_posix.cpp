@@ -4,11 +4,16 @@
 #include "platform/files/replace_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -49,6 +54,16 @@ void catch_ending_signals() {
   }
 }
 
+sigset_t ending_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+  return set;
+}
+
+bool g_holding = false;
+sigset_t g_mask_before;
+
 void note_unfinished(const fs::path& temporary) {
   g_unfinished_set = 0;
   const std::string& name = temporary.native();
@@ -61,20 +76,48 @@ void note_unfinished(const fs::path& temporary) {
 
 long long process_id() { return getpid(); }
 
-// Creates the temporary file and takes its lock. A clean-up that removed the
-// file between its creation and the lock leaves it without a name; it is then
-// made again. A file system without locks still gets its result; only its
-// dead runs' temporaries cannot be told from live ones and are left alone.
-Status create_temporary(Replacement& r) {
+bool write_protected(const fs::path& target) {
+  struct stat st {};
+  if (lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  // Without any write permission it is protected for root too, who passes
+  // every permission.
+  return (st.st_mode & 0222) == 0 || (access(target.c_str(), W_OK) != 0 && errno == EACCES);
+}
+
+std::uint64_t random_number() {
+  std::uint64_t value = 0;
+#if defined(__linux__) && defined(SYS_getrandom)
+  if (syscall(SYS_getrandom, &value, sizeof value, 0) == static_cast<long>(sizeof value)) return value;
+#endif
+  // Older kernels: the device, or at least what tells this moment and process apart.
+  const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    const ssize_t got = ::read(fd, &value, sizeof value);
+    ::close(fd);
+    if (got == static_cast<ssize_t>(sizeof value)) return value;
+  }
+  const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  return now * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(getpid()) << 32 ^ reinterpret_cast<std::uintptr_t>(&value);
+}
+
+// Creates the temporary file, never through a link nor over an existing
+// file, and takes its lock. A clean-up that removed the file between its
+// creation and the lock leaves it without a name; it is then made again. A
+// file system without locks still gets its result; only its dead runs'
+// temporaries cannot be told from live ones and are left alone.
+Status create_temporary(Replacement& r, bool& exists) {
   catch_ending_signals();
-  note_unfinished(r.temporary);
   int error = 0;
+  const fs::path folder = r.temporary.has_parent_path() ? r.temporary.parent_path() : fs::path(".");
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int file = open_retrying(r.temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666, error, r.faults);
-    if (file < 0) return failure(kAccessDenied, system_reason(error), r.temporary);
+    const int file = open_retrying(r.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666, error, r.faults);
+    exists = file < 0 && error == EEXIST;
+    if (file < 0) return failure(kNoTemporary, system_reason(error), folder);
+    note_unfinished(r.temporary);  // only a file this run made is removed by a signal
     lock_retrying(file, LOCK_EX, error, r.faults);
     struct stat st {};
     if (fstat(file, &st) == 0 && st.st_nlink == 0) {
+      g_unfinished_set = 0;
       ::close(file);
       continue;
     }
@@ -127,6 +170,24 @@ Status rename_over_target(Replacement& r) {
   return failure(kWriteFailed, system_reason(error), r.target);
 }
 
+void hold_signals() {
+  const sigset_t set = ending_signals();
+  g_holding = pthread_sigmask(SIG_BLOCK, &set, &g_mask_before) == 0;
+}
+
+bool release_signals(bool take) {
+  if (!g_holding) return false;
+  g_holding = false;
+  const sigset_t set = ending_signals();
+  bool came = false;
+  if (take) {
+    const timespec now{};
+    while (sigtimedwait(&set, nullptr, &now) > 0) came = true;
+  }
+  pthread_sigmask(SIG_SETMASK, &g_mask_before, nullptr);
+  return came;
+}
+
 void release(Replacement& r) {
   g_unfinished_set = 0;
   if (r.fd >= 0) ::close(r.fd);
@@ -134,13 +195,17 @@ void release(Replacement& r) {
   r.fd = r.lock = -1;
 }
 
-// Removed only with its lock in hand, and only while that name still belongs
-// to the file locked: its writer is gone.
+// Removed only with its lock in hand, only when it holds nothing or the
+// start of a result, and only while that name still belongs to the file
+// locked: its writer is gone, and it was this program.
 void remove_if_dead(const fs::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return;
   struct stat held {}, named {};
+  char start[sizeof kResultStart - 1];
   if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+      (held.st_size == 0 || (pread(fd, start, sizeof start, 0) == static_cast<ssize_t>(sizeof start) &&
+                             std::memcmp(start, kResultStart, sizeof start) == 0)) &&
       lstat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
     ::unlink(path.c_str());
   }

@@ -5,6 +5,8 @@
 
 #include <process.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <bcrypt.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +27,26 @@ Status windows_failure(Error error, const fs::path& file) {
 
 long long process_id() { return _getpid(); }
 
+bool write_protected(const fs::path& target) {
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::uint64_t random_number() {
+  std::uint64_t value = 0;
+  if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof value, BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0) {
+    return value;
+  }
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  return static_cast<std::uint64_t>(now.QuadPart) * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(_getpid()) << 32;
+}
+
+// Signals are POSIX's; a Windows console's Ctrl-C is answered elsewhere.
+void hold_signals() {}
+bool release_signals(bool) { return false; }
+
 namespace {
 
 // Marks the open file to be deleted when its last handle closes, or not.
@@ -36,17 +58,23 @@ bool delete_on_close(HANDLE handle, bool yes) {
 
 }  // namespace
 
-// Shared for reading only: while this program has it open, nobody can delete
-// it, and no clean-up takes it for a dead run's. The handle may delete and
-// rename, so that the file is put in place through it. Until then the file
-// goes when its handle closes: when the run ends by Ctrl-C, a closed console
-// or a kill, Windows closes the handle and the file with it. Where the file
+// Made new (never over a file or link of that name), shared for reading
+// only: while this program has it open, nobody can delete it, and no
+// clean-up takes it for a dead run's. The handle may delete and rename, so
+// that the file is put in place through it. Until then the file goes when
+// its handle closes: when the run ends by Ctrl-C, a closed console or a
+// kill, Windows closes the handle and the file with it. Where the file
 // system cannot do that, or a kill comes between the two calls, the next
 // run's clean-up removes it.
-Status create_temporary(Replacement& r) {
-  const HANDLE h = CreateFileW(r.temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+Status create_temporary(Replacement& r, bool& exists) {
+  const HANDLE h = CreateFileW(r.temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return windows_failure(kAccessDenied, r.temporary);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+    return failure(kNoTemporary, windows_reason(code), r.temporary.parent_path());
+  }
+  exists = false;
   r.handle = h;
   delete_on_close(h, true);
   return {};
@@ -90,8 +118,24 @@ void release(Replacement& r) {
   r.handle = nullptr;
 }
 
-// Fails while the run that writes it has it open.
-void remove_if_dead(const fs::path& path) { DeleteFileW(path.c_str()); }
+// Opened without sharing, which fails while the run that writes it has it
+// open; deleted through that handle when it holds nothing or the start of a
+// result. A link is opened as itself and left alone.
+void remove_if_dead(const fs::path& path) {
+  const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  BY_HANDLE_FILE_INFORMATION info{};
+  char start[sizeof kResultStart - 1];
+  DWORD got = 0;
+  if (GetFileInformationByHandle(h, &info) &&
+      !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+      ReadFile(h, start, sizeof start, &got, nullptr) &&
+      (got == 0 || (got == sizeof start && std::memcmp(start, kResultStart, sizeof start) == 0))) {
+    delete_on_close(h, true);
+  }
+  CloseHandle(h);
+}
 
 Status sync_name(const fs::path& file, Faults*) {
   const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -13,7 +13,11 @@ PlainRun parse_pairs_scalar(const char* p, const char* end, const PairBuffers& o
   while (run.pairs < count && run.end < stop) {
     const char* q = run.end;
     float x, y;
-    if (!quick_item(q, end, false, x, scratch) || !quick_item(q, end, false, y, scratch) || q >= stop) break;
+    // A NaN ends the run too: the item reader reads that pair, and it is counted.
+    if (!quick_item(q, end, false, x, scratch, NaN::kNoNumber) || !quick_item(q, end, false, y, scratch, NaN::kNoNumber) ||
+        q >= stop) {
+      break;
+    }
     const char* const blanks_end = skip_blanks(q);
     const char* const next = past_line_end(blanks_end);
     if (next > stop) break;

@@ -4,10 +4,10 @@
 //
 // A run reads pairs of numbers from `p` on, each pair followed by blanks and
 // tabs and at most one line end, as the item reader leaves them. It stops
-// before the first pair it cannot read so (damage, a number in an unusual
-// form), after `count` pairs, and before anything that reaches the last 64
-// bytes before `end`, where a NUL stands and the data may go on; the item
-// reader then reads that pair, damage and all. The values are exactly the
+// before the first pair it cannot read so (damage) or that holds a NaN, after
+// `count` pairs, and before anything that reaches the last 64 bytes before
+// `end`, where a NUL stands and the data may go on; the item reader then
+// reads that pair, damage, NaN and all. The values are exactly the
 // item reader's, and the run ends where the item reader would stand after its
 // last pair.
 

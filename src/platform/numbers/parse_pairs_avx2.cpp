@@ -312,7 +312,8 @@ KASOR_AVX2 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairB
       // end of an item longer than a window.
       const char* const item = p + starts[i];
       const char* item_end;
-      if (scan_single(item, end, false, values[i], item_end, scratch) != Scan::kNumber) {
+      // A NaN ends the run too: the item reader reads that pair, and it is counted.
+      if (scan_single(item, end, false, values[i], item_end, scratch, NaN::kNoNumber) != Scan::kNumber) {
         pairs = std::min(pairs, i / 2);
         break;
       }

@@ -60,11 +60,23 @@ inline bool exact_single(std::uint64_t significand, int exponent, float& value) 
 Scan scan_single_general(const char* item, const char* limit, bool complete, float& value,
                          const char*& item_end, std::string& scratch);
 
+// Whether a NaN counts as a number: the readers of runs of pairs leave a
+// pair with a NaN to the item reader, which counts it.
+enum class NaN { kNumber, kNoNumber };
+
+// The general conversion, where a NaN may be no number. Only the general
+// conversion makes one, so the quick path pays nothing for the test.
+inline Scan scan_general(const char* item, const char* limit, bool complete, float& value, const char*& item_end,
+                         std::string& scratch, NaN nan) {
+  const Scan scan = scan_single_general(item, limit, complete, value, item_end, scratch);
+  return nan == NaN::kNoNumber && scan == Scan::kNumber && value != value ? Scan::kNotANumber : scan;
+}
+
 // Scans the item at `item` (not a separator). The buffer holds a NUL at
 // `limit`; `complete` tells that nothing follows it in the file. `scratch`
 // is working space for the general conversion.
 inline Scan scan_single(const char* item, const char* limit, bool complete, float& value,
-                        const char*& item_end, std::string& scratch) {
+                        const char*& item_end, std::string& scratch, NaN nan = NaN::kNumber) {
   // Fast path: a significand of at most 15 digits, converted by exact_single;
   // anything unusual takes the general conversion.
   const char* p = item;
@@ -82,26 +94,26 @@ inline Scan scan_single(const char* item, const char* limit, bool complete, floa
     digit_count -= exponent;
   }
   if (digit_count == 0 || digit_count > 15) {
-    return scan_single_general(item, limit, complete, value, item_end, scratch);
+    return scan_general(item, limit, complete, value, item_end, scratch, nan);
   }
   if ((*p | 0x20) == 'e' || (*p | 0x20) == 'd') {
     ++p;
     const bool exponent_negative = (*p == '-');
     if (*p == '-' || *p == '+') ++p;
-    if (!(char_class(*p) & kDigit)) return scan_single_general(item, limit, complete, value, item_end, scratch);
+    if (!(char_class(*p) & kDigit)) return scan_general(item, limit, complete, value, item_end, scratch, nan);
     int written = 0;
     const char* const exponent_digits = p;
     while ((char_class(*p) & kDigit) && p - exponent_digits < 3) written = written * 10 + (*p++ - '0');
-    if (char_class(*p) & kDigit) return scan_single_general(item, limit, complete, value, item_end, scratch);
+    if (char_class(*p) & kDigit) return scan_general(item, limit, complete, value, item_end, scratch, nan);
     exponent += exponent_negative ? -written : written;
   }
   // The item must end here: a separator, or the end of the data.
   if (!(char_class(*p) & kSeparator) && !(*p == '\0' && p == limit && complete)) {
-    return scan_single_general(item, limit, complete, value, item_end, scratch);
+    return scan_general(item, limit, complete, value, item_end, scratch, nan);
   }
   float f;
   if (!exact_single(significand, exponent, f)) {
-    return scan_single_general(item, limit, complete, value, item_end, scratch);
+    return scan_general(item, limit, complete, value, item_end, scratch, nan);
   }
   value = negative ? -f : f;
   item_end = p;
@@ -112,10 +124,12 @@ inline Scan scan_single(const char* item, const char* limit, bool complete, floa
 // passed over: true, with its value and `p` just after it, when it is a
 // number; false, with `p` as it was, for anything else (a separator, no
 // number, an item that runs into `limit`), which the item reader's slow way takes.
-inline bool quick_item(const char*& p, const char* limit, bool complete, float& value, std::string& scratch) {
+inline bool quick_item(const char*& p, const char* limit, bool complete, float& value, std::string& scratch,
+                       NaN nan = NaN::kNumber) {
   const char* const item = skip_blanks(p);
   const char* end;
-  if ((char_class(*item) & kSeparator) || scan_single(item, limit, complete, value, end, scratch) != Scan::kNumber) {
+  if ((char_class(*item) & kSeparator) ||
+      scan_single(item, limit, complete, value, end, scratch, nan) != Scan::kNumber) {
     return false;
   }
   p = end;

@@ -6,6 +6,9 @@
 #ifdef __linux__
 #include <sched.h>
 #endif
+#ifndef _WIN32
+#include <csignal>
+#endif
 
 namespace platform {
 
@@ -28,6 +31,13 @@ int usable_cores() {
 #endif
   const unsigned cores = std::thread::hardware_concurrency();
   return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+void ignore_signals_of_failed_writes() {
+#ifndef _WIN32
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 #pragma once
-// What the program needs to know of its process: the working folder and the
-// cores it may run on.
+// What the program needs to know of its process, and asks of it: the working
+// folder, the cores it may run on, and signals that must not end it.
 
 #include <filesystem>
 #include <string>
@@ -19,5 +19,11 @@ inline constexpr std::filesystem::path::value_type kPathSeparator[] = {
 // The cores this process may run on: on Linux those its affinity allows (so
 // that `taskset -c 0 kasor-max` reads on one thread), elsewhere the machine's.
 int usable_cores();
+
+// A standard error that nobody reads any more (a pipe closed by `head`) and a
+// limit on the size of files (`ulimit -f`) end no run: writes then fail, and
+// the run goes on, says what failed where it can and keeps an older result.
+// Nothing on Windows, which has no such signals.
+void ignore_signals_of_failed_writes();
 
 }  // namespace platform
