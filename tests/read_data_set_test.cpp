@@ -167,6 +167,8 @@ TEST_F(ReaderTest, Utf16ReadsAsTheSameTextInUtf8) {
   }
   inputs.push_back(large + "TS\r\n9 9 8 8 7 7");
   inputs.push_back("ND 2\nTS\n1 " + std::string(platform::kBufferSize + 10, '7') + "\n2 2\n");  // no number of ours
+  // Lines passed over: a control character is text, CJK as 8-bit text read as UTF-16 shows is none.
+  inputs.push_back("ND 2\rT\x13\r1,2\r3\t4\rTS\r1 1\r2 2\r\xE5\x8D\x94\xE3\x80\xA0\r");
   for (const std::string& input : inputs) {
     const Outcome utf8 = read(input, 3);
     for (const bool big_endian : {false, true}) {

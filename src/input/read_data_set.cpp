@@ -102,13 +102,6 @@ void warn_left_over(BlockLoop& loop, LeftOver& left) {
   left = {};
 }
 
-// Whether a line that is passed over holds what no text holds: NUL bytes in
-// an 8-bit file, characters that are no text in a UTF-16 one. Either is a
-// part of the file in another encoding, or damage.
-bool is_foreign(const platform::InputChannel& in, std::string_view line) {
-  return in.encoding() == platform::Encoding::kBytes ? holds_nul(line) : holds_foreign_utf16(line);
-}
-
 // The header search: passes over lines up to the next block header or the end
 // marker. The end of the data here is the normal end of a data set without an
 // end marker. After a complete block, a line whose first item is a number
@@ -131,7 +124,8 @@ At find_next_header(BlockLoop& loop, bool after_block) {
       at = At::kBlockHeader;
       break;
     }
-    if (is_foreign(loop.in, loop.line)) {
+    // A part of the file in another encoding, or damage.
+    if (holds_foreign_text(loop.line)) {
       warn_left_over(loop, left);
       warn(loop, number, "Zeile ist kein Text, ignoriert (beschädigt oder in einer anderen Kodierung gespeichert?)");
       continue;

@@ -12,13 +12,19 @@ bool is_digit(char c) { return platform::char_class(c) & platform::kDigit; }
 // A byte of plain 8-bit text.
 bool is_text_byte(std::uint32_t b) { return b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b <= 0x7E); }
 
-// The character at utf8[i] (well-formed UTF-8, as the UTF-16 reader writes it),
-// and past it in `i`.
-std::uint32_t next_character(std::string_view utf8, std::size_t& i) {
-  const auto lead = static_cast<unsigned char>(utf8[i++]);
-  const int more = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-  std::uint32_t c = more == 0 ? lead : lead & (0x3Fu >> more);
-  for (int k = 0; k < more && i < utf8.size(); ++k) c = c << 6 | (static_cast<unsigned char>(utf8[i++]) & 0x3Fu);
+// The character at text[i], and past it in `i`; a byte that starts no
+// well-formed UTF-8 character is taken alone, as itself.
+std::uint32_t next_character(std::string_view text, std::size_t& i) {
+  const auto lead = static_cast<unsigned char>(text[i++]);
+  const std::size_t more = lead < 0xC2 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF5 ? 3 : 0;
+  if (more == 0 || i + more > text.size()) return lead;
+  std::uint32_t c = lead & (0x3Fu >> more);
+  for (std::size_t k = 0; k < more; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return lead;
+    c = c << 6 | (next & 0x3Fu);
+  }
+  i += more;
   return c;
 }
 
@@ -47,13 +53,11 @@ NumbersInLine numbers_in_line(const std::string& line, std::string& scratch) {
   return found;
 }
 
-bool holds_nul(std::string_view line) { return line.find('\0') != std::string_view::npos; }
-
-bool holds_foreign_utf16(std::string_view line) {
+bool holds_foreign_text(std::string_view line) {
   bool after_two_text_bytes = false;
   for (std::size_t i = 0; i < line.size();) {
     const std::uint32_t c = next_character(line, i);
-    if ((c < 0x20 && c != '\t') || c == 0xFFFD || c == 0xFFFE || c == 0xFFFF) return true;
+    if (c == 0) return true;
     const bool two_text_bytes = c >= 0x100 && c < 0x10000 && is_text_byte(c >> 8) && is_text_byte(c & 0xFF);
     if (two_text_bytes && after_two_text_bytes) return true;
     after_two_text_bytes = two_text_bytes;

@@ -17,14 +17,11 @@ struct NumbersInLine {
 // `scratch` is working space for the conversion.
 NumbersInLine numbers_in_line(const std::string& line, std::string& scratch);
 
-// True when a line read from an 8-bit file holds a NUL byte: no text has one,
-// but UTF-16 read as bytes has one in every other place.
-bool holds_nul(std::string_view line);
-
-// True when a line read from a UTF-16 file (as UTF-8) holds a character that
-// no text has: NUL or another control character but the tab, a surrogate
-// without its partner or a lone odd byte (both read as U+FFFD), U+FFFE or
-// U+FFFF; or two characters in a row whose UTF-16 units each consist of two
-// bytes of plain 8-bit text (letters, digits, blanks, line ends), as 8-bit
-// text read as UTF-16 shows.
-bool holds_foreign_utf16(std::string_view line);
+// True when a line holds what no text holds: a NUL (UTF-16 read as bytes
+// has one in every other place), or two characters in a row whose UTF-16
+// units each consist of two bytes of plain 8-bit text (letters, digits,
+// blanks, line ends), as 8-bit text read as UTF-16 shows. The line is UTF-8
+// as the readers see it, from an 8-bit file or turned from UTF-16, and the
+// same text gives the same answer either way; bytes that are no UTF-8 are
+// taken one by one.
+bool holds_foreign_text(std::string_view line);
