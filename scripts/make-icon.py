@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws kasor-max's icon, src/run/kasor-max.ico: a vector (a white arrow)
 rising out of a grid of nodes, on a dark blue rounded square, at 16, 32 and
-48 pixels.
+48 pixels as bitmaps, and at 256 pixels PNG-compressed, as Windows expects
+for that size (Explorer's large icons, and scaling beyond 100 %).
 
 usage: make-icon.py ICO [PNG_256 PNG_32]   (the PNGs only to look at)
 """
@@ -75,9 +76,9 @@ def png(px):
     def chunk(kind, data): return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff)
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
 
-sizes = [16, 32, 48]
+sizes = [16, 32, 48, 256]
 images = [draw(n) for n in sizes]
-entries = [bmp_entry(p) for p in images]
+entries = [bmp_entry(p) for p in images[:-1]] + [png(images[-1])]
 out = struct.pack("<HHH", 0, 1, len(sizes))
 offset = 6 + 16 * len(sizes)
 for n, e in zip(sizes, entries):
@@ -86,5 +87,5 @@ for n, e in zip(sizes, entries):
 out += b"".join(entries)
 open(sys.argv[1], "wb").write(out)
 if len(sys.argv) > 3:
-    open(sys.argv[2], "wb").write(png(draw(256)))
+    open(sys.argv[2], "wb").write(png(images[-1]))
     open(sys.argv[3], "wb").write(png(images[1]))
