@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(StatusLine, LineAtTheEdges) {
@@ -26,18 +30,62 @@ TEST(StatusLine, LineAtTheEdges) {
 
 TEST(StatusLine, ClosingLine) {
   EXPECT_EQ(summary_line(2200000, 10, 462'000'123, 1.26),
-            "KASOR_max.dat geschrieben: 2.200.000 Knoten, 10 Zeitschritte, aus 462,0 MB gelesen in 1,3 s.\n");
-  EXPECT_EQ(summary_line(2, 1, 80, 0.0104), "KASOR_max.dat geschrieben: 2 Knoten, 1 Zeitschritt, aus 80 Byte gelesen in 10 ms.\n");
-  EXPECT_EQ(summary_line(300, 8, 50'487, 0.9), "KASOR_max.dat geschrieben: 300 Knoten, 8 Zeitschritte, aus 50,5 kB gelesen in 900 ms.\n");
-  EXPECT_EQ(summary_line(2200000, 2000, 92'400'000'000, 125), "KASOR_max.dat geschrieben: 2.200.000 Knoten, 2.000 Zeitschritte, aus 92,4 GB gelesen in 2 min 5 s.\n");
+            "KASOR_max.dat geschrieben: 2.200.000 Knoten, 10 Zeitschritte, 462,0 MB in 1,3 s gelesen.\n");
+  EXPECT_EQ(summary_line(2, 1, 80, 0.0104), "KASOR_max.dat geschrieben: 2 Knoten, 1 Zeitschritt, 80 Byte in 10 ms gelesen.\n");
+  EXPECT_EQ(summary_line(300, 8, 50'487, 0.9), "KASOR_max.dat geschrieben: 300 Knoten, 8 Zeitschritte, 50,5 kB in 900 ms gelesen.\n");
+  EXPECT_EQ(summary_line(2200000, 2000, 92'400'000'000, 125), "KASOR_max.dat geschrieben: 2.200.000 Knoten, 2.000 Zeitschritte, 92,4 GB in 2 min 5 s gelesen.\n");
 }
 
-// The line never wraps: at most one character fewer than the terminal is wide.
+// The line never wraps (at most one character fewer than the terminal is
+// wide) and never cuts a word: the rate goes first, then the time left, then
+// the file name is shortened; the share stays.
 TEST(StatusLine, FitsTheTerminal) {
-  EXPECT_EQ(fit_to_width("KASOR.dat: 16 % gelesen", 0), "KASOR.dat: 16 % gelesen");
-  EXPECT_EQ(fit_to_width("KASOR.dat: 16 % gelesen", 11), "KASOR.dat:");
-  EXPECT_EQ(fit_to_width("KASOR.dat: 16 % gelesen", 24), "KASOR.dat: 16 % gelesen");
-  EXPECT_EQ(fit_to_width("ä…ü€x", 4), "ä…ü");  // characters, not bytes
+  auto columns = [](const std::string& text) {
+    std::size_t n = 0;
+    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+  };
+  auto words = [](const std::string& text) {
+    std::vector<std::string> found;
+    for (std::size_t i = 0; i < text.size();) {
+      const std::size_t blank = text.find(' ', i);
+      const std::size_t end = blank == std::string::npos ? text.size() : blank;
+      std::string word = text.substr(i, end - i);
+      while (!word.empty() && (word.back() == ',' || word.back() == ':')) word.pop_back();
+      if (!word.empty()) found.push_back(word);
+      i = end + 1;
+    }
+    return found;
+  };
+  const std::string full = progress_line(100'000'000, 400'000'000, 100'000'000, 1, false);
+  ASSERT_EQ(full, "KASOR.dat: 25 % gelesen, 100 MB/s, noch 3 s");
+  const std::string other = "KASOR.dat: beschädigte Stelle gefunden, lese in einem Durchgang neu …";
+  const struct {
+    std::size_t width;
+    const char* progress;
+  } exact[] = {
+      {120, "KASOR.dat: 25 % gelesen, 100 MB/s, noch 3 s"}, {44, "KASOR.dat: 25 % gelesen, 100 MB/s, noch 3 s"},
+      {43, "KASOR.dat: 25 % gelesen, noch 3 s"},           {33, "KASOR.dat: 25 % gelesen"},
+      {23, "KASOR…: 25 % gelesen"},                        {21, "KASOR…: 25 % gelesen"},
+      {20, "25 % gelesen"},
+  };
+  for (const auto& e : exact) {
+    EXPECT_EQ(progress_line(100'000'000, 400'000'000, 100'000'000, 1, false, e.width), e.progress) << e.width;
+  }
+  const std::vector<std::string> all_words = words(full + " KASOR… " + other);
+  for (std::size_t width = 20; width <= 120; ++width) {
+    for (const std::string& line :
+         {progress_line(100'000'000, 400'000'000, 100'000'000, 1, false, width), fit_to_width(other, width)}) {
+      EXPECT_LT(columns(line), width) << line;
+      for (const std::string& word : words(line)) {
+        EXPECT_NE(std::find(all_words.begin(), all_words.end(), word), all_words.end()) << width << ": " << line;
+      }
+    }
+    EXPECT_NE(progress_line(100'000'000, 400'000'000, 100'000'000, 1, false, width).find("25 %"), std::string::npos);
+  }
+  EXPECT_EQ(fit_to_width(other, 0), other);
+  EXPECT_EQ(fit_to_width(other, 41), "KASOR.dat: beschädigte Stelle gefunden …");
+  EXPECT_EQ(fit_to_width(other, 40), "KASOR.dat: beschädigte Stelle …");
 }
 
 // The line is updated no sooner than 250 ms after the start, for a small

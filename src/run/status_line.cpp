@@ -41,15 +41,25 @@ std::string span(double seconds) {
   return std::to_string(whole / 60) + " min " + std::to_string(whole % 60) + " s";
 }
 
+// The characters of UTF-8 text.
+std::size_t characters(std::string_view text) {
+  std::size_t n = 0;
+  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+// Room on a terminal `width` characters wide (0: unknown, room for all): one
+// column short of the width, since a line that fills it wraps on some terminals.
+bool fits(std::string_view text, std::size_t width) { return width == 0 || characters(text) < width; }
+
 // Puts `line` in place of what the line shows now.
 void show(StatusLine& status, const std::string& line) {
   const std::string fitted = fit_to_width(line, platform::terminal_width(stderr));
   // Back to the start of the line, over it and over the rest of a longer one.
-  std::size_t characters = 0;
-  for (const char c : fitted) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  const std::size_t length = characters(fitted);
   std::string text = "\r" + fitted;
-  const std::size_t shown = status.shown.exchange(characters, std::memory_order_relaxed);
-  if (characters < shown) text.append(shown - characters, ' ');
+  const std::size_t shown = status.shown.exchange(length, std::memory_order_relaxed);
+  if (length < shown) text.append(shown - length, ' ');
   platform::report(text);
 }
 
@@ -64,49 +74,61 @@ bool update_due(StatusLine& status, Clock::duration elapsed) {
 
 }  // namespace
 
-std::string progress_line(std::uint64_t done, std::uint64_t total, std::uint64_t in_pass, double seconds, bool again) {
-  // The share first, so that a narrow terminal still shows it.
-  std::string line = "KASOR.dat: ";
+std::string progress_line(std::uint64_t done, std::uint64_t total, std::uint64_t in_pass, double seconds, bool again,
+                          std::size_t width) {
+  std::string share;
   if (total > 0) {
-    const double share = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
-    line += std::to_string(static_cast<int>(share * 100)) + " %";
+    const double part = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+    share = std::to_string(static_cast<int>(part * 100)) + " %";
   } else {
-    line += platform::with_thousands(done / 1'000'000) + " MB";
+    share = platform::with_thousands(done / 1'000'000) + " MB";
   }
-  line += again ? " neu gelesen" : " gelesen";
+  const std::string state = share + (again ? " neu gelesen" : " gelesen");
+  std::string rate, left;
   if (seconds > 0 && in_pass > 0) {
-    const double rate = static_cast<double>(in_pass) / 1e6 / seconds;
-    line += ", " + platform::with_thousands(static_cast<std::uint64_t>(rate + 0.5)) + " MB/s";
+    const double per_second = static_cast<double>(in_pass) / 1e6 / seconds;
+    rate = ", " + platform::with_thousands(static_cast<std::uint64_t>(per_second + 0.5)) + " MB/s";
     if (total > 0) {
-      const double left = static_cast<double>(total - std::min(done, total)) / 1e6 / rate;
-      line += ", noch " + std::to_string(static_cast<long long>(left + 0.5)) + " s";
+      const double seconds_left = static_cast<double>(total - std::min(done, total)) / 1e6 / per_second;
+      left = ", noch " + std::to_string(static_cast<long long>(seconds_left + 0.5)) + " s";
     }
   }
-  return line;
+  // The longest that fits: the rate goes first, then the time left, then the
+  // file name is shortened and dropped; the share always stays.
+  for (const std::string& line :
+       {"KASOR.dat: " + state + rate + left, "KASOR.dat: " + state + left, "KASOR.dat: " + state,
+        "KASOR…: " + state, state}) {
+    if (fits(line, width)) return line;
+  }
+  return share;
 }
 
 std::string fit_to_width(std::string_view text, std::size_t width) {
-  if (width == 0) return std::string(text);
-  // One column short of the width: a line that fills it would wrap on some terminals.
-  std::size_t characters = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // inside a character
-    if (++characters == width) return std::string(text.substr(0, i));
+  if (fits(text, width)) return std::string(text);
+  // Whole words only, and a mark that something was left out.
+  constexpr std::string_view kLeftOut = " …";
+  std::string_view kept = text;
+  while (!kept.empty()) {
+    const std::size_t blank = kept.rfind(' ');
+    kept = kept.substr(0, blank == std::string_view::npos ? 0 : blank);
+    while (!kept.empty() && (kept.back() == ',' || kept.back() == ':' || kept.back() == ' ')) kept.remove_suffix(1);
+    if (fits(std::string(kept) + std::string(kLeftOut), width)) return std::string(kept) + std::string(kLeftOut);
   }
-  return std::string(text);
+  return "";
 }
 
 std::string summary_line(std::int32_t nodes, std::uint64_t steps, std::uint64_t bytes, double seconds) {
   return "KASOR_max.dat geschrieben: " + platform::with_thousands(static_cast<std::uint64_t>(nodes)) + " Knoten, " +
-         platform::with_thousands(steps) + (steps == 1 ? " Zeitschritt" : " Zeitschritte") + ", aus " + amount(bytes) +
-         " gelesen in " + span(seconds) + ".\n";
+         platform::with_thousands(steps) + (steps == 1 ? " Zeitschritt" : " Zeitschritte") + ", " + amount(bytes) +
+         " in " + span(seconds) + " gelesen.\n";
 }
 
 bool note_read(StatusLine& status, std::uint64_t bytes, Clock::duration elapsed) {
   const std::uint64_t done = status.done.fetch_add(bytes, std::memory_order_relaxed) + bytes;
   if (!update_due(status, elapsed)) return false;
   const double seconds = std::chrono::duration<double>(elapsed - status.pass_start).count();
-  show(status, progress_line(done, status.total, done - std::min(done, status.pass_from), seconds, status.again));
+  show(status, progress_line(done, status.total, done - std::min(done, status.pass_from), seconds, status.again,
+                            platform::terminal_width(stderr)));
   return true;
 }
 
@@ -125,7 +147,7 @@ void note_written(StatusLine& status, std::int64_t nodes, std::int64_t total) {
   if (nodes == 0) {
     show(status, "KASOR_max.dat wird geschrieben …");
   } else if (nodes >= total) {
-    show(status, "KASOR_max.dat wird auf den Datenträger gebracht …");
+    show(status, "KASOR_max.dat wird gespeichert …");
   } else if (update_due(status, Clock::now() - status.start)) {
     show(status, "KASOR_max.dat: " + std::to_string(nodes * 100 / total) + " % geschrieben");
   }

@@ -57,11 +57,14 @@ void clear_status(StatusLine& status);
 
 // The line while reading: `done` of `total` bytes (0: unknown) read, of them
 // `in_pass` in the `seconds` of this pass; `again` for a pass after reading
-// in parts was given up.
-std::string progress_line(std::uint64_t done, std::uint64_t total, std::uint64_t in_pass, double seconds, bool again);
+// in parts was given up. On a terminal `width` characters wide (0: unknown)
+// it never wraps: the rate goes first, then the time left, then the file
+// name is shortened, then dropped; the share stays.
+std::string progress_line(std::uint64_t done, std::uint64_t total, std::uint64_t in_pass, double seconds, bool again,
+                          std::size_t width = 0);
 
-// `text` cut to fit a terminal `width` characters wide without wrapping (0:
-// width unknown, nothing cut).
+// `text` fitted to a terminal `width` characters wide without wrapping (0:
+// width unknown, nothing cut): whole words, and " …" where words were left out.
 std::string fit_to_width(std::string_view text, std::size_t width);
 
 // The closing line: what was written, from what, in how long.
