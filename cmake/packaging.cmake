@@ -2,7 +2,8 @@
 #   Linux:   kasor-max-<version>-linux-<processor>.tar.gz and kasor-max_<version>_<arch>.deb
 #            (the program, the manual page, README.md and the license)
 #   Windows: kasor-max-<version>-win64.zip
-#            (the program, LIESMICH.txt: a short guide in German, and the license)
+#            (the program, its console twin kasor-max.com, LIESMICH.txt: a short
+#            guide in German, and the license)
 # Not the generator, the benchmarks or the tests.
 
 set(KASOR_PACKAGE_CONTACT "the kasor-max authors <kasor-max@example.org>" CACHE STRING
@@ -15,7 +16,7 @@ if(WIN32)
   # One folder to unpack anywhere: the program and its texts side by side, the
   # texts as Windows' editor opens them: CR LF line ends, and the guide in
   # UTF-8 with a byte order mark, so that its umlauts show.
-  install(TARGETS kasor-max RUNTIME DESTINATION . COMPONENT program)
+  install(TARGETS kasor-max kasor-max-console RUNTIME DESTINATION . COMPONENT program)
   # Writes `from` as `to` in the build folder, with CR LF line ends and `start` before it.
   function(windows_text from to start)
     file(READ ${from} content)
@@ -91,7 +92,7 @@ if(KASOR_RELEASE AND NOT WIN32)
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
                -DCMAKE_BUILD_TYPE=Release -DKASOR_TESTS=OFF -DKASOR_WERROR=ON -DKASOR_RELEASE=OFF
                -DKASOR_PACKAGES_DIR=${KASOR_PACKAGES_DIR}
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target kasor-max
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target kasor-max kasor-max-console
     INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config <BINARY_DIR>/CPackConfig.cmake -B ${CMAKE_BINARY_DIR}/cpack
     BUILD_ALWAYS TRUE)
 endif()

@@ -64,8 +64,8 @@ check "tar.gz's program writes the build's bytes" cmp -s "$expected" "$(result t
 
 # The .zip, its program under Wine
 top="kasor-max-${version}-win64"
-check "zip holds the program, LIESMICH.txt and LICENSE.txt, and no .md" \
-  test "$(unzip -Z1 "$zip" | listing)" = "$top/LICENSE.txt $top/LIESMICH.txt $top/kasor-max.exe "
+check "zip holds the program, its console twin, LIESMICH.txt and LICENSE.txt, and no .md" \
+  test "$(unzip -Z1 "$zip" | listing)" = "$top/LICENSE.txt $top/LIESMICH.txt $top/kasor-max.com $top/kasor-max.exe "
 unzip -q "$zip" -d "$work/zip"
 crlf_only() { [ -s "$1" ] && [ "$(grep -c '' "$1")" = "$(grep -c $'\r$' "$1")" ]; }  # every line ends in CR LF
 check "LIESMICH.txt starts with a UTF-8 byte order mark" \
@@ -77,6 +77,8 @@ check "zip's program under Wine writes the build's bytes" \
   cmp -s "$expected" "$(result zip timeout 120 wine "$work/zip/$top/kasor-max.exe")"
 check "zip's program knows its version" \
   test "$(timeout 60 wine "$work/zip/$top/kasor-max.exe" --version | tr -d '\r')" = "kasor-max $version"
+check "zip's console twin writes the build's bytes" \
+  cmp -s "$expected" "$(result zip-com timeout 120 wine "$work/zip/$top/kasor-max.com")"
 
 echo "packages: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -89,8 +89,8 @@ TEST_F(EndToEnd, DoubtfulInputsNeverEndWithStatusZero) {
   } cases[] = {
       {"VECTOR\nTS 0\n1 1\n", 3, "Fehler: KASOR.dat enthält keine Zeile mit der Knotenzahl (ND)"},
       {"VECTOR\r\nND abc\r\nTS\r\n1 1\r\n", 3, "Zeile 2: „ND abc“ nennt keine Knotenzahl"},
-      {"ND 2\r\nST 0\r\n", 4, "keine Zeitschritte (TS) gefunden"},
-      {"ND 2\r\nTS 1\r\n1.0 1.0\r\n1.0 2.221597e-0", 4, "Zeile 4: die letzte Zeile hat kein Zeilenende"},
+      {"ND 2\r\nST 0\r\n", 4, "enthält keinen Zeitschritt (TS)"},
+      {"ND 2\r\nTS 1\r\n1.0 1.0\r\n1.0 2.221597e-0", 4, "Zeile 4: Die letzte Zeile hat kein Zeilenende"},
       {"ND 2\r\nTS 1\r\n1.0 1.0\r\n1.0 2.221597e-0", 4, "ist beschädigt: 1 beschädigte Stelle insgesamt"},
   };
   for (const auto& c : cases) {
@@ -115,8 +115,8 @@ TEST_F(EndToEnd, DamagedInputStillWritesWhatWasRead) {
   const Ran ran = run();
   EXPECT_EQ(ran.status, 4);
   EXPECT_EQ(ran.err,
-            "Warnung: KASOR.dat, Zeile 4: Wert nicht lesbar, Paar von Knoten 2 übersprungen\n"
-            "Warnung: KASOR.dat, Zeile 7: Datei endet im Zeitschritt nach Knoten 1 von 3\n"
+            "Warnung: KASOR.dat, Zeile 4: Wert nicht lesbar, Wertepaar von Knoten 2 ignoriert.\n"
+            "Warnung: KASOR.dat, Zeile 7: Die Datei endet im 2. Zeitschritt nach Knoten 1 von 3.\n"
             "Warnung: KASOR.dat ist beschädigt: 2 beschädigte Stellen insgesamt; das Ergebnis enthält nur die lesbaren "
             "Wertepaare.\n");
   EXPECT_EQ(folder.read("KASOR_max.dat"),
@@ -125,7 +125,7 @@ TEST_F(EndToEnd, DamagedInputStillWritesWhatWasRead) {
   std::string large = "ND 1500\nTS\n";
   for (int node = 1; node <= 1500; ++node) large += node == 1001 ? "1 x\n" : "1 1\n";
   folder.write("KASOR.dat", large);
-  EXPECT_NE(run().err.find("Zeile 1.003: Wert nicht lesbar, Paar von Knoten 1.001 übersprungen\n"), std::string::npos);
+  EXPECT_NE(run().err.find("Zeile 1.003: Wert nicht lesbar, Wertepaar von Knoten 1.001 ignoriert.\n"), std::string::npos);
 }
 
 #ifndef _WIN32
@@ -178,7 +178,8 @@ TEST_F(EndToEnd, AResultThatCannotBeWrittenLeavesNothingBehind) {
 }
 
 // Asked for help or the version, the program says it on standard output and
-// touches no file; any other argument is ignored and the run goes on.
+// touches no file; any other argument is ignored, with a line that says so,
+// and the run goes on.
 TEST_F(EndToEnd, HelpAndVersionTouchNoFile) {
   folder.write("KASOR.dat", kTenLines);
   const std::filesystem::path out = folder.path().string() + ".out";
@@ -192,7 +193,10 @@ TEST_F(EndToEnd, HelpAndVersionTouchNoFile) {
     EXPECT_EQ(folder.listing(), "KASOR.dat\n") << argument;
   }
   std::filesystem::remove(out);
-  EXPECT_EQ(run("", "--bogus KASOR.dat").status, 0);
+  const Ran unknown = run("", "--bogus anderes.dat");
+  EXPECT_EQ(unknown.status, 0);
+  EXPECT_EQ(unknown.err, "Hinweis: unbekannte Argumente „--bogus“, „anderes.dat“ ignoriert; kasor-max liest immer "
+                         "KASOR.dat im Arbeitsordner (kasor-max --help zeigt mehr).\n");
   EXPECT_EQ(folder.listing(), "KASOR.dat\nKASOR_max.dat\n");
 }
 

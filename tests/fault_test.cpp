@@ -111,9 +111,9 @@ TEST_F(FaultTest, AFailedReadKeepsWhatWasReadBeforeIt) {
     const char* last_line;  // of the result
   } cases[] = {
       {"inside a pair's y", node_50000 + std::strlen("50000.25 -0."),
-       "Zeile 50.004: Lesefehler im Zeitschritt nach Knoten 49.999 von 80.000 (Ein-/Ausgabefehler), die Daten enden hier\n",
+       "Zeile 50.004: Lesefehler im 1. Zeitschritt nach Knoten 49.999 von 80.000 (Ein-/Ausgabefehler); die Daten enden hier.\n",
        "0             0\r\n"},
-      {"after the last line", input.size(), "Zeile 80.005: Lesefehler (Ein-/Ausgabefehler), die Daten enden hier\n",
+      {"after the last line", input.size(), "Zeile 80.005: Lesefehler (Ein-/Ausgabefehler); die Daten enden hier.\n",
        "80000.25      -0.5\r\n"},
   };
   for (const auto& c : cases) {
@@ -149,14 +149,14 @@ TEST_F(FaultTest, AFailedReadIsWarnedAboutOnceWhereItStoppedTheData) {
       {"ND 3", kExitNotADataSet,
        "Fehler: KASOR.dat konnte nicht gelesen werden (Ein-/Ausgabefehler); nichts geschrieben.\n"},
       {"TS 1", kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Paar von Knoten 2 übersprungen\n"
-       "Warnung: KASOR.dat, Zeile 7: Lesefehler (Ein-/Ausgabefehler), die Daten enden hier\n"
+       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Wertepaar von Knoten 2 ignoriert.\n"
+       "Warnung: KASOR.dat, Zeile 7: Lesefehler (Ein-/Ausgabefehler); die Daten enden hier.\n"
        "Warnung: KASOR.dat ist beschädigt: 2 beschädigte Stellen insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n"},
       {"5 5", kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Paar von Knoten 2 übersprungen\n"
-       "Warnung: KASOR.dat, Zeile 9: Lesefehler im Zeitschritt nach Knoten 1 von 3 (Ein-/Ausgabefehler), die Daten enden hier\n"
+       "Warnung: KASOR.dat, Zeile 5: Zeile nicht lesbar, Wertepaar von Knoten 2 ignoriert.\n"
+       "Warnung: KASOR.dat, Zeile 9: Lesefehler im 2. Zeitschritt nach Knoten 1 von 3 (Ein-/Ausgabefehler); die Daten enden hier.\n"
        "Warnung: KASOR.dat ist beschädigt: 2 beschädigte Stellen insgesamt; das Ergebnis enthält nur die lesbaren Wertepaare.\n"},
-      {"22 22", kExitDamagedInput, "Warnung: KASOR.dat, Zeile 3: Lesefehler im Zeitschritt nach Knoten ", &long_line},
+      {"22 22", kExitDamagedInput, "Warnung: KASOR.dat, Zeile 3: Lesefehler im 1. Zeitschritt nach Knoten ", &long_line},
   };
   for (const auto& c : cases) {
     const std::string& bytes = c.other_input ? *c.other_input : input;
@@ -252,7 +252,7 @@ TEST_F(FaultTest, AFileThatChangesWhileItIsReadIsNeverClean) {
   } cases[] = {
       {"appended to, the last line cut", [&] { std::ofstream(name, std::ios::app) << "TS 2\r\n7 7\r\n8 8"; },
        "7             7\r\n2             2\r\n",
-       "Warnung: KASOR.dat, Zeile 67: Datei endet im Zeitschritt nach Knoten 1 von 2\n"},
+       "Warnung: KASOR.dat, Zeile 67: Die Datei endet im 22. Zeitschritt nach Knoten 1 von 2.\n"},
       {"replaced under its name",
        [&] {
          std::ofstream(folder.path() / "new", std::ios::binary) << "ND 2\r\nTS\r\n9 9\r\n9 9\r\n";
@@ -275,7 +275,7 @@ TEST_F(FaultTest, AFileThatChangesWhileItIsReadIsNeverClean) {
       EXPECT_EQ(status, kExitDamagedInput) << where;
       EXPECT_EQ(folder.read("KASOR_max.dat"), std::string("VECTOR\r\nND  2\r\nST  0\r\nTS  0.0\r\n") + c.peaks) << where;
       EXPECT_EQ(err.find(c.warnings), 0u) << where << ": " << err;
-      EXPECT_NE(err.find("Warnung: KASOR.dat wurde während des Lesens verändert (wird sie noch geschrieben?)\n"),
+      EXPECT_NE(err.find("Warnung: KASOR.dat wurde während des Lesens verändert (wird sie noch geschrieben?).\n"),
                 std::string::npos)
           << where << ": " << err;
     }

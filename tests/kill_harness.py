@@ -15,8 +15,9 @@ run that starts while another is writing must leave that one's temporary file
 alone, so that both put their results in place.
 
 Interrupted with SIGINT (on Linux), a run removes its own temporary file
-before it ends, and ends as the signal ends a program (a shell shows 130):
-the folder holds the older result or the new one, and nothing else.
+before it ends, says so in one line, and ends as the signal ends a program
+(a shell shows 130): the folder holds the older result or the new one, and
+nothing else.
 """
 import glob
 import os
@@ -66,16 +67,19 @@ def temporary_size(folder):
 def kill_when_written(program, folder, at_least, how=signal.SIGKILL):
     """Starts a run and sends it `how` once its temporary file holds
     `at_least` bytes. Returns the size it was sent at (None when the run ended
-    first) and the run's return code."""
-    proc = subprocess.Popen(program, cwd=folder, preexec_fn=on_one_core, stderr=subprocess.DEVNULL)
-    killed_at = None
-    while proc.poll() is None:
-        size = temporary_size(folder)
-        if size is not None and size >= at_least:
-            os.kill(proc.pid, how)
-            killed_at = size
-            break
-    return killed_at, proc.wait()
+    first), the run's return code and what it wrote to standard error."""
+    with tempfile.TemporaryFile() as err:
+        proc = subprocess.Popen(program, cwd=folder, preexec_fn=on_one_core, stderr=err)
+        killed_at = None
+        while proc.poll() is None:
+            size = temporary_size(folder)
+            if size is not None and size >= at_least:
+                os.kill(proc.pid, how)
+                killed_at = size
+                break
+        code = proc.wait()
+        err.seek(0)
+        return killed_at, code, err.read().decode(errors="replace")
 
 
 def main():
@@ -97,7 +101,7 @@ def main():
             checks the folder, and runs the program again to the end."""
             with open(os.path.join(folder, "KASOR_max.dat"), "wb") as f:
                 f.write(OLDER)
-            killed_at, _ = kill_when_written(program, folder, at_least)
+            killed_at, _, _ = kill_when_written(program, folder, at_least)
             left = check_folder(folder, results, f"killed at {killed_at} bytes")
             if killed_at is not None:
                 # Windows deletes the temporary with its handle; Linux cannot, and leaves it to the next run.
@@ -144,14 +148,24 @@ def main():
                 at_least = len(new) * k // (POINTS - 1)
                 with open(os.path.join(folder, "KASOR_max.dat"), "wb") as f:
                     f.write(OLDER)
-                interrupted_at, code = kill_when_written(program, folder, at_least, signal.SIGINT)
+                interrupted_at, code, err = kill_when_written(program, folder, at_least, signal.SIGINT)
                 when = f"interrupted at {interrupted_at} bytes"
                 if check_folder(folder, results, when):
                     fail(f"{when}: its temporary file was left behind")
                 if interrupted_at is not None:
                     hits.append(interrupted_at)
-                    if code != -signal.SIGINT:
-                        fail(f"{when}: ended with {code}, not by the signal")
+                    with open(os.path.join(folder, "KASOR_max.dat"), "rb") as f:
+                        in_place = f.read() == new
+                    # The one line that answers it: what was stopped, and the older result
+                    # kept; or, once the new one had its name, a completed run that says so.
+                    if code == 0 and in_place:
+                        said = "Hinweis: abgebrochen, als KASOR_max.dat schon neu geschrieben war"
+                    elif code == -signal.SIGINT and not in_place:
+                        said = "Abgebrochen beim Schreiben; KASOR_max.dat bleibt unverändert."
+                    else:
+                        fail(f"{when}: ended with {code}, the new result {'' if in_place else 'not '}in place")
+                    if said not in err:
+                        fail(f"{when}: it said {err!r}")
             print(f"interrupted {len(hits)} of {POINTS} runs while writing, at bytes {hits} of {len(new)}")
             if len(hits) < POINTS // 2:
                 fail("too few interruptions landed in the write phase")

@@ -209,45 +209,46 @@ TEST_F(ParallelTest, LeftOverValuesAndNaNAreWarnedAboutEveryWay) {
     std::string result;  // after the count line
   } rows[] = {
       {"a decimal comma", "ND 2\r\nTS 0\r\n1,5 2,5\r\n0,5 0,5\r\n" + zero_steps(2, 12), kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 4: 4 Werte zu viel im Zeitschritt, ignoriert (Komma zwischen Ziffern: "
-       "Dezimalkomma?)\n" + damaged_total(1),
+       "Warnung: KASOR.dat, Zeile 4: 4 Werte zu viel im 1. Zeitschritt, ignoriert (Komma zwischen "
+       "Ziffern: Dezimalkomma?).\n" + damaged_total(1),
        "2\r\nST  0\r\nTS  0.0\r\n1             5\r\n2             5\r\n"},
       {"a data line twice", "ND 4\r\nTS 0\r\n1 -1\r\n2 -2\r\n2 -2\r\n3 -3\r\n4 -4\r\n" + zero_steps(4, 8),
-       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 7: 2 Werte zu viel im Zeitschritt, ignoriert\n" + damaged_total(1),
+       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 7: 2 Werte zu viel im 1. Zeitschritt, ignoriert.\n" + damaged_total(1),
        "4\r\nST  0\r\nTS  0.0\r\n1             -1\r\n2             -2\r\n2             -2\r\n3             -3\r\n"},
       {"one number too many on a line", "ND 3\r\nTS 0\r\n1 1\r\n2 2 9\r\n3 3\r\n" + zero_steps(3, 8),
-       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 5: 1 Wert zu viel im Zeitschritt, ignoriert\n" + damaged_total(1),
+       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 5: 1 Wert zu viel im 1. Zeitschritt, ignoriert.\n" + damaged_total(1),
        "3\r\nST  0\r\nTS  0.0\r\n1             1\r\n2             2\r\n9             3\r\n"},
       {"three numbers on each line", "ND 4\r\nTS 0\r\n1 2 3\r\n4 5 6\r\n7 8 9\r\n1 1 1\r\n" + zero_steps(4, 8),
        kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 5: 4 Werte zu viel im Zeitschritt, ignoriert (drei oder mehr Zahlen je Zeile?)\n" +
+       "Warnung: KASOR.dat, Zeile 5: 4 Werte zu viel im 1. Zeitschritt, ignoriert (drei oder mehr Zahlen je Zeile?).\n" +
            damaged_total(1),
        "4\r\nST  0\r\nTS  0.0\r\n1             2\r\n3             4\r\n5             6\r\n7             8\r\n"},
       {"NaN as C runtimes print it", "ND 2\r\nTS 0\r\n1 2\r\nnan -nan(ind)\r\nTS 1\r\n1.#QNAN 5\r\n-1.#IND00 3\r\n" +
            zero_steps(2, 12),
        kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 4: 3 Wertepaare mit NaN (keine Zahl), das erste hier; sie zählen für kein Maximum\n",
+       "Warnung: KASOR.dat, Zeile 4: 3 Wertepaare mit NaN (keine Zahl), das erste hier; sie zählen für kein Maximum.\n",
        "2\r\nST  0\r\nTS  0.0\r\n1             2\r\n0             0\r\n"},
       {"infinity as an older Windows runtime prints it", "ND 2\r\nTS 0\r\n1.#INF00 0\r\n-1 -1\r\n" + zero_steps(2, 12),
        kExitOk, "", "2\r\nST  0\r\nTS  0.0\r\ninf           0\r\n-1            -1\r\n"},
       {"an indented header between time steps", "ND 1\r\nTS 0\r\n1 1\r\n  TS 1\r\n2 2\r\n" + zero_steps(1, 20),
-       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 5: 2 Werte zu viel im Zeitschritt, ignoriert\n" + damaged_total(1),
+       kExitDamagedInput, "Warnung: KASOR.dat, Zeile 5: 2 Werte zu viel im 1. Zeitschritt, ignoriert.\n" + damaged_total(1),
        "1\r\nST  0\r\nTS  0.0\r\n1             1\r\n"},
       {"an indented header in a time step", "ND 2\r\nTS 0\r\n1 1\r\n\tTS 1\r\n2 2\r\n3 3\r\n" + zero_steps(2, 12),
        kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 4: Zeile nicht lesbar, Paar von Knoten 2 übersprungen\n"
-       "Warnung: KASOR.dat, Zeile 5: 4 Werte zu viel im Zeitschritt, ignoriert\n" + damaged_total(2),
+       "Warnung: KASOR.dat, Zeile 4: Zeile nicht lesbar, Wertepaar von Knoten 2 ignoriert.\n"
+       "Warnung: KASOR.dat, Zeile 5: 4 Werte zu viel im 1. Zeitschritt, ignoriert.\n" + damaged_total(2),
        "2\r\nST  0\r\nTS  0.0\r\n1             1\r\n0             0\r\n"},
       {"a line with NUL bytes between time steps",
        "ND 1\r\nTS 0\r\n1 1\r\n" + std::string("T\0S\0 \0" "1\0\r\n", 10) + "2 2\r\n" + zero_steps(1, 20),
        kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 4: Zeile ist kein Text, ignoriert (beschädigt oder in einer anderen Kodierung "
-       "gespeichert?)\nWarnung: KASOR.dat, Zeile 5: 2 Werte zu viel im Zeitschritt, ignoriert\n" + damaged_total(2),
+       "Warnung: KASOR.dat, Zeile 4: Die Zeile ist kein Text, ignoriert (beschädigt oder in einer anderen "
+       "Kodierung gespeichert?).\nWarnung: KASOR.dat, Zeile 5: 2 Werte zu viel im 1. Zeitschritt, ignoriert.\n" +
+           damaged_total(2),
        "1\r\nST  0\r\nTS  0.0\r\n1             1\r\n"},
       {"a file that ends in a number inside a time step", zero_steps(3, 12) + "TS 0\r\n1.0 1.0\r\n1.0 2.221597e-0",
        kExitDamagedInput,
-       "Warnung: KASOR.dat, Zeile 52: Datei endet im Zeitschritt nach Knoten 2 von 3\n"
-       "Warnung: KASOR.dat, Zeile 52: die letzte Zeile hat kein Zeilenende; die Datei ist womöglich abgeschnitten\n"
+       "Warnung: KASOR.dat, Zeile 52: Die Datei endet im 13. Zeitschritt nach Knoten 2 von 3.\n"
+       "Warnung: KASOR.dat, Zeile 52: Die letzte Zeile hat kein Zeilenende; die Datei ist womöglich abgeschnitten.\n"
        "Warnung: KASOR.dat ist beschädigt: 2 beschädigte Stellen insgesamt; das Ergebnis enthält nur die lesbaren "
        "Wertepaare, das letzte aus der Zeile ohne Zeilenende, die womöglich abgeschnitten ist.\n",
        "3\r\nST  0\r\nTS  0.0\r\n1             1\r\n1             2.221597\r\n0             0\r\n"},

@@ -244,7 +244,7 @@ TEST_F(ReaderTest, WarningsNameTheLineAndStopAtTen) {
   for (int i = 0; i < 14; ++i) input += "TS\n1 bad\n";  // lines 3, 5, 7, ...
   const Outcome out = read(input, 1);
   EXPECT_EQ(out.damaged, 14u);
-  EXPECT_NE(out.warnings.find("Warnung: KASOR.dat, Zeile 3: Wert nicht lesbar, Paar von Knoten 1 übersprungen"), std::string::npos)
+  EXPECT_NE(out.warnings.find("Warnung: KASOR.dat, Zeile 3: Wert nicht lesbar, Wertepaar von Knoten 1 ignoriert."), std::string::npos)
       << out.warnings;
   EXPECT_NE(out.warnings.find("Zeile 21:"), std::string::npos);
   EXPECT_EQ(out.warnings.find("Zeile 23:"), std::string::npos);

@@ -88,6 +88,19 @@ TEST_F(RunTest, OnlyACountFromOneTo2200000IsACount) {
   }
 }
 
+// A box shows at most the first six lines, how many more there were, and the
+// last (the total of the warnings, or the error that ended the run).
+TEST(BoxText, KeepsTheFirstLinesAndTheLast) {
+  auto lines = [](int n) {
+    std::string text;
+    for (int i = 1; i <= n; ++i) text += "Zeile " + std::to_string(i) + "\n";
+    return text;
+  };
+  EXPECT_EQ(box_text(lines(8)), lines(8));
+  EXPECT_EQ(box_text(lines(12)), lines(6) + "… (5 weitere Zeilen)\nZeile 12\n");
+  EXPECT_EQ(box_text(""), "");
+}
+
 #ifndef _WIN32
 // A result its user protected (no write permission) is kept, for root too.
 TEST_F(RunTest, AWriteProtectedResultIsKept) {

@@ -74,8 +74,11 @@ std::string nodes_read(std::int32_t read, std::int32_t count) {
 
 // Only that node's pair of that time step is left out.
 std::string pair_left_out(std::int32_t node) {
-  return "Paar von Knoten " + platform::with_thousands(static_cast<std::uint64_t>(node)) + " übersprungen";
+  return "Wertepaar von Knoten " + platform::with_thousands(static_cast<std::uint64_t>(node)) + " ignoriert.";
 }
+
+// The time step being read, as its place in the file: "3. Zeitschritt".
+std::string step(const BlockLoop& loop) { return platform::with_thousands(loop.result.blocks) + ". Zeitschritt"; }
 
 // Values the header search passes over after a complete block: the block
 // had fewer pairs than its lines hold.
@@ -92,13 +95,13 @@ struct LeftOver {
 void warn_left_over(BlockLoop& loop, LeftOver& left) {
   if (left.values == 0) return;
   std::string what = platform::with_thousands(left.values) + (left.values == 1 ? " Wert" : " Werte") +
-                     " zu viel im Zeitschritt, ignoriert";
+                     " zu viel im " + step(loop) + ", ignoriert";
   if (left.comma_between_digits) {
     what += " (Komma zwischen Ziffern: Dezimalkomma?)";
   } else if (left.whole_lines > 0 && left.lines_of_three == left.whole_lines) {
     what += " (drei oder mehr Zahlen je Zeile?)";
   }
-  warn(loop, left.line, what);
+  warn(loop, left.line, what + ".");
   left = {};
 }
 
@@ -127,7 +130,7 @@ At find_next_header(BlockLoop& loop, bool after_block) {
     // A part of the file in another encoding, or damage.
     if (holds_foreign_text(loop.line)) {
       warn_left_over(loop, left);
-      warn(loop, number, "Zeile ist kein Text, ignoriert (beschädigt oder in einer anderen Kodierung gespeichert?)");
+      warn(loop, number, "Die Zeile ist kein Text, ignoriert (beschädigt oder in einer anderen Kodierung gespeichert?).");
       continue;
     }
     if (!after_block) continue;
@@ -188,20 +191,21 @@ At read_block(BlockLoop& loop) {
         const bool line_start = loop.in.at_line_start();
         loop.in.read_line(loop.line);
         if (line_start && (is_block_header(loop.line) || is_end_marker(loop.line))) {
-          warn(loop, pair.line, "Zeitschritt endet vorzeitig " + nodes_read(node - 1, loop.node_count));
+          warn(loop, pair.line, "Der " + step(loop) + " endet vorzeitig " + nodes_read(node - 1, loop.node_count) + ".");
           return is_end_marker(loop.line) ? At::kEndMarker : At::kBlockHeader;
         }
         warn(loop, pair.line, "Zeile nicht lesbar, " + pair_left_out(node));
         break;
       }
       case PairStatus::kEndOfData:
-        warn(loop, pair.line, "Datei endet im Zeitschritt " + nodes_read(node - 1, loop.node_count), true);
+        warn(loop, pair.line, "Die Datei endet im " + step(loop) + " " + nodes_read(node - 1, loop.node_count) + ".",
+             true);
         loop.end_warned = true;
         return At::kEndOfData;
       case PairStatus::kReadError:
         warn(loop, pair.line,
-             "Lesefehler im Zeitschritt " + nodes_read(node - 1, loop.node_count) + read_failure(loop.in) +
-                 ", die Daten enden hier",
+             "Lesefehler im " + step(loop) + " " + nodes_read(node - 1, loop.node_count) + read_failure(loop.in) +
+                 "; die Daten enden hier.",
              true);
         loop.end_warned = true;
         return At::kEndOfData;
@@ -229,11 +233,11 @@ BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_
   count_progress(loop, 0);
   if (at == At::kEndOfData) {
     if (in.read_failed()) {
-      if (!loop.end_warned) warn(loop, in.line_number(), "Lesefehler" + read_failure(in) + ", die Daten enden hier", true);
+      if (!loop.end_warned) warn(loop, in.line_number(), "Lesefehler" + read_failure(in) + "; die Daten enden hier.", true);
     } else if (in.ended_in_a_line_of_items()) {
       // Its last number may be cut short, inside a block or after it: the
       // file may have been copied or read while it was still being written.
-      warn(loop, in.line_number(), "die letzte Zeile hat kein Zeilenende; die Datei ist womöglich abgeschnitten", true);
+      warn(loop, in.line_number(), "Die letzte Zeile hat kein Zeilenende; die Datei ist womöglich abgeschnitten.", true);
     }
   }
   loop.result.end_marker = at == At::kEndMarker;
@@ -288,14 +292,14 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
   if (read.nan_pairs > 0) {
     const std::uint64_t n = read.nan_pairs;
     report_warning(options, ", Zeile " + platform::with_thousands(read.first_nan_line) + ": " +
-                                (n == 1 ? std::string("ein Wertepaar mit NaN (keine Zahl); es zählt")
+                                (n == 1 ? std::string("Ein Wertepaar mit NaN (keine Zahl); es zählt")
                                         : platform::with_thousands(n) +
                                               " Wertepaare mit NaN (keine Zahl), das erste hier; sie zählen") +
-                                " für kein Maximum");
+                                " für kein Maximum.");
   }
-  if (result.changed) report_warning(options, " wurde während des Lesens verändert (wird sie noch geschrieben?)");
+  if (result.changed) report_warning(options, " wurde während des Lesens verändert (wird sie noch geschrieben?).");
   if (result.blocks == 0 && !in.read_failed()) {
-    report_warning(options, ": keine Zeitschritte (TS) gefunden; jeder Knoten erhält 0 und 0");
+    report_warning(options, " enthält keinen Zeitschritt (TS); jeder Knoten erhält 0 und 0.");
   }
   if (result.damaged_places > 0) {
     const std::uint64_t n = result.damaged_places;

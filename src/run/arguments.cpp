@@ -12,6 +12,14 @@ Asked what_is_asked(int argc, const char* const* argv) {
   return Asked::kRun;
 }
 
+std::string ignored_arguments(int argc, const char* const* argv) {
+  std::string named;
+  for (int i = 1; i < argc; ++i) named += std::string(named.empty() ? "" : ", ") + "„" + argv[i] + "“";
+  if (named.empty()) return "";
+  return std::string("Hinweis: ") + (argc == 2 ? "unbekanntes Argument " : "unbekannte Argumente ") + named +
+         " ignoriert; kasor-max liest immer KASOR.dat im Arbeitsordner (kasor-max --help zeigt mehr).\n";
+}
+
 std::string help_text(std::string_view version) {
   return "kasor-max " + std::string(version) +
          ": der Vektor mit dem größten Betrag je Knoten\n"
@@ -21,12 +29,12 @@ std::string help_text(std::string_view version) {
          "Liest KASOR.dat aus dem Arbeitsordner (dem Ordner, in dem das Programm\n"
          "gestartet wird) und schreibt KASOR_max.dat in denselben Ordner: für jeden\n"
          "Knoten den Vektor mit dem größten Betrag über alle Zeitschritte. Argumente\n"
-         "sind nicht nötig; andere als die folgenden werden übergangen.\n"
+         "sind nicht nötig; andere als die folgenden werden ignoriert.\n"
          "\n"
          "  -h, --help   diese Hilfe zeigen (unter Windows auch /?)\n"
          "  --version    die Version zeigen\n"
          "\n"
-         "Exit-Status:\n"
+         "Rückgabewerte:\n"
          "  0  Ergebnis geschrieben, KASOR.dat vollständig und fehlerfrei gelesen\n"
          "  1  KASOR.dat nicht gefunden oder nicht zu öffnen; nichts geschrieben\n"
          "  2  KASOR_max.dat nicht geschrieben; eine vorhandene bleibt, wie sie war\n"

@@ -11,5 +11,9 @@ enum class Asked { kRun, kHelp, kVersion };
 // or the version ("--version") decides; without one, a run.
 Asked what_is_asked(int argc, const char* const* argv);
 
+// A line that names the arguments a run does not know and ignores; empty
+// when there are none.
+std::string ignored_arguments(int argc, const char* const* argv);
+
 // The usage text, in German like every message of the program.
 std::string help_text(std::string_view version);

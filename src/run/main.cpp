@@ -1,6 +1,7 @@
 #include <new>
 
 #include "platform/system/console.h"
+#include "platform/system/interruption.h"
 #include "platform/system/process.h"
 #include "run/arguments.h"
 #include "run/run.h"
@@ -18,12 +19,18 @@ int main(int argc, char** argv) {
     case Asked::kRun:
       break;
   }
+  // Scripts may pass arguments; they are said to be ignored, and the run goes on.
+  platform::report(ignored_arguments(argc, argv));
+  platform::answer_interruptions();
   // The working folder says everything else.
+  int status;
   try {
-    return run(options_for_this_machine());
+    status = run(options_for_this_machine());
   } catch (const std::bad_alloc&) {
     // Whatever was unfinished goes as the program ends; an older result stays.
     platform::report("Fehler: nicht genug freier Speicher; nichts geschrieben.\n");
-    return kExitNoMemory;
+    status = kExitNoMemory;
   }
+  show_what_nobody_saw(status);
+  return status;
 }

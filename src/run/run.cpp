@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "peak/peak_table.h"
 #include "platform/channels.h"
@@ -158,8 +159,8 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
     return kExitNotWritten;
   }
   if (!written.not_durable.empty()) {
-    say(status, "Warnung: KASOR_max.dat ist geschrieben, doch der Ordner ließ sich nicht auf den Datenträger "
-                "sichern (" + written.not_durable + "); nach einem Stromausfall kann die ältere Datei zurück sein.\n");
+    say(status, "Warnung: KASOR_max.dat ist geschrieben, doch der Ordner ließ sich nicht sicher speichern (" +
+                    written.not_durable + "); nach einem Stromausfall kann die ältere Datei zurück sein.\n");
   }
   if (status.on_terminal) {
     const double seconds = std::chrono::duration<double>(StatusLine::Clock::now() - status.start).count();
@@ -226,4 +227,30 @@ int run(const RunOptions& options) {
   platform::close_all_channels();
   release_peak_table(table);
   return status;
+}
+
+std::string box_text(std::string_view messages) {
+  constexpr std::size_t kFirst = 6;
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start < messages.size();) {
+    const std::size_t end = std::min(messages.find('\n', start), messages.size());
+    lines.push_back(messages.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines.size() > kFirst + 2 && i == kFirst) {
+      text += "… (" + platform::with_thousands(lines.size() - kFirst - 1) + " weitere Zeilen)\n";
+      i = lines.size() - 1;
+    }
+    text += std::string(lines[i]) + "\n";
+  }
+  return text;
+}
+
+void show_what_nobody_saw(int status) {
+  if (!platform::standard_error_unseen() || status < kExitNotWritten || status > kExitNoMemory) return;
+  platform::message_box(box_text(platform::unseen_text()),
+                        status == kExitDamagedInput ? platform::kStyleExclamation : platform::kStyleCritical,
+                        "kasor-max");
 }

@@ -1,6 +1,9 @@
 #pragma once
 // The whole run, from the start to the exit status.
 
+#include <string>
+#include <string_view>
+
 #include "input/read_data_set.h"
 #include "output/write_peak_data_set.h"
 
@@ -26,3 +29,13 @@ RunOptions options_for_this_machine();
 // Reads "KASOR.dat" from the working folder and writes "KASOR_max.dat" beside
 // it. Returns the exit status.
 int run(const RunOptions& options);
+
+// The messages of standard error as a box shows them: at most the first six
+// lines, a line that says how many were left out, and the last.
+std::string box_text(std::string_view messages);
+
+// Where nobody can read standard error (a Windows program started from
+// Explorer), a run that ended with `status` 2 to 5 shows what standard error
+// would have said in a box: a stop sign for a failure, an exclamation mark
+// for a damaged input. A clean run stays silent.
+void show_what_nobody_saw(int status);

@@ -5,6 +5,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/system/interruption.h"
+
 namespace platform {
 namespace fs = std::filesystem;
 using namespace replace_detail;
@@ -89,7 +91,7 @@ Status finish_replacement(Replacement& replacement) {
   // Renamed while still locked, so that no clean-up can take it in between.
   if (status.ok() && faults && faults->rename) status = failure(kWriteFailed, system_reason(EACCES));
   if (status.ok()) {
-    hold_signals();
+    hold_interruptions();
     status = rename_over_target(replacement);
   }
   release(replacement);
@@ -97,12 +99,12 @@ Status finish_replacement(Replacement& replacement) {
     std::error_code ignored;
     fs::remove(replacement.temporary, ignored);
     if (status.file.empty()) status.file = replacement.temporary;
-    release_signals(false);  // the older file is kept: a signal may end the run as it does
+    release_interruptions(false);  // the older file is kept: an interruption may end the run as it does
   }
   return status;
 }
 
-bool release_ending_signals() { return release_signals(true); }
+bool release_ending_signals() { return release_interruptions(true); }
 
 void abandon_replacement(Replacement& replacement) {
   release(replacement);

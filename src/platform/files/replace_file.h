@@ -89,10 +89,6 @@ Status sync_temporary(Replacement& replacement);
 // Windows keeps its handle, which renames the file.
 Status close_written(Replacement& replacement);
 Status rename_over_target(Replacement& replacement);
-// Holds back the signals that end a run, until released; the release takes
-// any that came (`take`), or lets them act.
-void hold_signals();
-bool release_signals(bool take);
 // Lets go of everything still open; removes nothing.
 void release(Replacement& replacement);
 // Removes `path`, a temporary file of a run, if no running program holds it

@@ -1,10 +1,10 @@
 // Replacing a file on POSIX: flock on the temporary file while it is written
 // and until it has its final name; rename(2) over the target; fsync of the
-// folder after it; a signal that ends the run removes the temporary first.
+// folder after it; an interruption removes the temporary first
+// (platform/system/interruption.h).
 #include "platform/files/replace_file.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,65 +14,14 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <string>
 
 #include "platform/files/file_calls.h"
+#include "platform/system/interruption.h"
 
 namespace platform::replace_detail {
 namespace fs = std::filesystem;
-
-namespace {
-
-// The temporary file being written, for a signal that ends the run to remove
-// first: a plain buffer and a flag, the only things a signal handler may touch.
-char g_unfinished[4096];
-volatile std::sig_atomic_t g_unfinished_set = 0;
-
-// Ctrl-C, a closed terminal, a polite kill: the run's own temporary file goes,
-// the older result stays, and the run ends as the signal would have ended it
-// (status 130 for Ctrl-C in a shell). Only async-signal-safe calls.
-extern "C" void remove_unfinished_and_end(int signal) {
-  if (g_unfinished_set) ::unlink(g_unfinished);
-  ::raise(signal);  // the handler was reset on entry: this ends the run
-}
-
-// Once, before the first temporary file: for the signals that are not ignored
-// (a run under nohup keeps ignoring SIGHUP).
-void catch_ending_signals() {
-  static bool caught = false;
-  if (caught) return;
-  caught = true;
-  struct sigaction action {};
-  action.sa_handler = remove_unfinished_and_end;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction before {};
-    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) sigaction(signal, &action, nullptr);
-  }
-}
-
-sigset_t ending_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
-  return set;
-}
-
-bool g_holding = false;
-sigset_t g_mask_before;
-
-void note_unfinished(const fs::path& temporary) {
-  g_unfinished_set = 0;
-  const std::string& name = temporary.native();
-  if (name.size() >= sizeof g_unfinished) return;  // left to the next run's clean-up
-  std::memcpy(g_unfinished, name.c_str(), name.size() + 1);
-  g_unfinished_set = 1;
-}
-
-}  // namespace
 
 long long process_id() { return getpid(); }
 
@@ -106,18 +55,17 @@ std::uint64_t random_number() {
 // file system without locks still gets its result; only its dead runs'
 // temporaries cannot be told from live ones and are left alone.
 Status create_temporary(Replacement& r, bool& exists) {
-  catch_ending_signals();
   int error = 0;
   const fs::path folder = r.temporary.has_parent_path() ? r.temporary.parent_path() : fs::path(".");
   for (int attempt = 0; attempt < 100; ++attempt) {
     const int file = open_retrying(r.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666, error, r.faults);
     exists = file < 0 && error == EEXIST;
     if (file < 0) return failure(kNoTemporary, system_reason(error), folder);
-    note_unfinished(r.temporary);  // only a file this run made is removed by a signal
+    note_unfinished_file(r.temporary.c_str());  // only a file this run made is removed by a signal
     lock_retrying(file, LOCK_EX, error, r.faults);
     struct stat st {};
     if (fstat(file, &st) == 0 && st.st_nlink == 0) {
-      g_unfinished_set = 0;
+      note_unfinished_file(nullptr);
       ::close(file);
       continue;
     }
@@ -170,26 +118,8 @@ Status rename_over_target(Replacement& r) {
   return failure(kWriteFailed, system_reason(error), r.target);
 }
 
-void hold_signals() {
-  const sigset_t set = ending_signals();
-  g_holding = pthread_sigmask(SIG_BLOCK, &set, &g_mask_before) == 0;
-}
-
-bool release_signals(bool take) {
-  if (!g_holding) return false;
-  g_holding = false;
-  const sigset_t set = ending_signals();
-  bool came = false;
-  if (take) {
-    const timespec now{};
-    while (sigtimedwait(&set, nullptr, &now) > 0) came = true;
-  }
-  pthread_sigmask(SIG_SETMASK, &g_mask_before, nullptr);
-  return came;
-}
-
 void release(Replacement& r) {
-  g_unfinished_set = 0;
+  note_unfinished_file(nullptr);
   if (r.fd >= 0) ::close(r.fd);
   if (r.lock >= 0) ::close(r.lock);
   r.fd = r.lock = -1;

@@ -43,9 +43,6 @@ std::uint64_t random_number() {
   return static_cast<std::uint64_t>(now.QuadPart) * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(_getpid()) << 32;
 }
 
-// Signals are POSIX's; a Windows console's Ctrl-C is answered elsewhere.
-void hold_signals() {}
-bool release_signals(bool) { return false; }
 
 namespace {
 
@@ -110,7 +107,13 @@ Status rename_over_target(Replacement& r) {
   info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
   std::memcpy(info->FileName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
   if (SetFileInformationByHandle(r.handle, FileRenameInfo, info, static_cast<DWORD>(bytes))) return {};
-  return windows_failure(kWriteFailed, r.target);
+  const DWORD code = GetLastError();
+  // Windows calls a folder in the way "access denied"; said as POSIX says it.
+  const DWORD attributes = GetFileAttributesW(r.target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return failure(kWriteFailed, system_reason(EISDIR), r.target);
+  }
+  return failure(kWriteFailed, windows_reason(code), r.target);
 }
 
 void release(Replacement& r) {

@@ -1,5 +1,6 @@
 #include "platform/system/console.h"
 
+#include <algorithm>
 #include <string>
 
 #ifdef _WIN32
@@ -13,6 +14,16 @@
 #endif
 
 namespace platform {
+
+namespace {
+bool g_unseen = false;
+std::string g_unseen_text;
+constexpr std::size_t kMostUnseen = std::size_t{64} << 10;
+}  // namespace
+
+bool standard_error_unseen() { return g_unseen; }
+
+const std::string& unseen_text() { return g_unseen_text; }
 
 #ifdef _WIN32
 namespace {
@@ -36,11 +47,23 @@ bool redirected(DWORD which) {
 
 }  // namespace
 
+bool is_console_program() {
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(GetModuleHandleW(nullptr));
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const char*>(dos) + dos->e_lfanew);
+  return nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+}
+
 void attach_console() {
+  if (is_console_program()) return;  // it has one, its own or its starter's
   const bool output_redirected = redirected(STD_OUTPUT_HANDLE);
   const bool error_redirected = redirected(STD_ERROR_HANDLE);
   if (output_redirected && error_redirected) return;
-  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;  // started from Explorer: no console, nothing to show
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+    // Started from Explorer: no console, so what standard error would say is
+    // kept. (A process that has a console already cannot attach to one.)
+    g_unseen = !error_redirected && GetLastError() != ERROR_ACCESS_DENIED;
+    return;
+  }
   if (!output_redirected) std::freopen("CONOUT$", "w", stdout);
   if (!error_redirected) std::freopen("CONOUT$", "w", stderr);
 }
@@ -54,6 +77,10 @@ std::size_t terminal_width(std::FILE* stream) {
 }
 
 void write_text(std::FILE* stream, std::string_view text) {
+  if (stream == stderr && g_unseen) {
+    g_unseen_text.append(text.substr(0, kMostUnseen - std::min(kMostUnseen, g_unseen_text.size())));
+    return;
+  }
   const HANDLE console = handle_of(stream);
   if (!is_console(console)) {
     std::fwrite(text.data(), 1, text.size(), stream);
@@ -66,6 +93,8 @@ void write_text(std::FILE* stream, std::string_view text) {
 }
 #else
 void attach_console() {}
+
+bool is_console_program() { return true; }
 
 bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
 

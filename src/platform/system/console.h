@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -26,5 +27,19 @@ void write_text(std::FILE* stream, std::string_view text);
 
 // Writes a message to standard error.
 inline void report(std::string_view text) { write_text(stderr, text); }
+
+// True when nobody can read standard error: on Windows, a program without a
+// console of its own that was started without one (from Explorer, a
+// shortcut, the Run dialog) and whose standard error is not redirected. What
+// is written there is then kept, to be shown another way. Never elsewhere,
+// and never for the console program (kasor-max.com).
+bool standard_error_unseen();
+
+// What was written to an unseen standard error, in order (the first 64 KiB).
+const std::string& unseen_text();
+
+// True when this is a program of the console subsystem, which always has a
+// console to write to (Windows' kasor-max.com); true elsewhere.
+bool is_console_program();
 
 }  // namespace platform
