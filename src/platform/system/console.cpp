@@ -18,7 +18,6 @@ namespace platform {
 namespace {
 bool g_unseen = false;
 std::string g_unseen_text;
-constexpr std::size_t kMostUnseen = std::size_t{64} << 10;
 }  // namespace
 
 bool standard_error_unseen() { return g_unseen; }
@@ -27,6 +26,8 @@ const std::string& unseen_text() { return g_unseen_text; }
 
 #ifdef _WIN32
 namespace {
+
+constexpr std::size_t kMostUnseen = std::size_t{64} << 10;
 
 HANDLE handle_of(std::FILE* stream) {
   const int fd = _fileno(stream);
