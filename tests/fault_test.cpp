@@ -28,9 +28,9 @@ class FaultTest : public ::testing::Test {
   }
   void TearDown() override { reset_runtime(); }
 
-  // Runs with `faults`; standard error goes to `err`.
-  int run_with(platform::Faults& faults, RunOptions options = options_for_this_machine()) {
-    options.faults = &faults;
+  // Runs with `faults` installed; standard error goes to `err`.
+  int run_with(platform::Faults& faults, const RunOptions& options = options_for_this_machine()) {
+    const FaultsInstalled installed(faults);
     ::testing::internal::CaptureStderr();
     const int status = run(options);
     err = ::testing::internal::GetCapturedStderr();
@@ -74,7 +74,7 @@ TEST_F(FaultTest, EveryFailureKeepsTheOlderResult) {
   expect_nothing_lost("disk full in the header", [](platform::Faults& f) { f.write_after = 10; }, "Datenträger voll");
   expect_nothing_lost("disk full later", [](platform::Faults& f) { f.write_after = 600000; }, "Datenträger voll");
   expect_nothing_lost("disk full one byte short", [size](platform::Faults& f) { f.write_after = size - 1; }, "Datenträger voll");
-  expect_nothing_lost("sync", [](platform::Faults& f) { f.sync = true; }, "Ein-/Ausgabefehler");
+  expect_nothing_lost("sync", [](platform::Faults& f) { f.sync_error = EIO; }, "Ein-/Ausgabefehler");
   expect_nothing_lost("close", [](platform::Faults& f) { f.output_close = true; }, "Ein-/Ausgabefehler");
   expect_nothing_lost("rename", [](platform::Faults& f) { f.rename = true; }, "keine Berechtigung");
 }
@@ -195,7 +195,8 @@ TEST_F(FaultTest, InterruptedCallsAreMadeAgain) {
 }
 
 // Once the new result has its name, a folder that cannot be synced is worth
-// a warning, not a failure: the result is in place.
+// a warning, not a failure: the result is in place. A file that cannot be
+// synced on a file system that keeps nothing is none either.
 TEST_F(FaultTest, AFolderThatCannotBeSyncedIsAWarning) {
   ASSERT_EQ(run(options_for_this_machine()), kExitOk);
   const std::string expected = folder.read("KASOR_max.dat");
@@ -204,6 +205,14 @@ TEST_F(FaultTest, AFolderThatCannotBeSyncedIsAWarning) {
   faults.folder_sync = true;
   EXPECT_EQ(run_with(faults), kExitOk);
   EXPECT_NE(err.find("Warnung: KASOR_max.dat ist geschrieben, doch der Ordner"), std::string::npos) << err;
+  EXPECT_EQ(folder.read("KASOR_max.dat"), expected);
+  // A file system that keeps nothing on a disk cannot sync a file (EINVAL):
+  // nothing to wait for, and no failure.
+  platform::Faults keeps_nothing;
+  keeps_nothing.sync_error = EINVAL;
+  folder.write("KASOR_max.dat", "older\r\n");
+  EXPECT_EQ(run_with(keeps_nothing), kExitOk) << err;
+  EXPECT_EQ(err, "");
   EXPECT_EQ(folder.read("KASOR_max.dat"), expected);
 }
 

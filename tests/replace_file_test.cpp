@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime_reset.h"
 #include "temp_folder.h"
 
 namespace {
@@ -24,7 +25,7 @@ TEST(ReplaceFile, OnlyDeadRunsOwnTemporariesAreRemoved) {
   TempFolder folder;
   const auto target = folder.path() / "KASOR_max.dat";
   platform::Replacement live;
-  ASSERT_TRUE(platform::begin_replacement(target, nullptr, live).ok());
+  ASSERT_TRUE(platform::begin_replacement(target, live).ok());
   const std::vector<std::string> kept = {
       live.temporary.filename().string(),
       "KASOR_max.dat.tmp42",            // somebody's notes
@@ -67,9 +68,10 @@ TEST(ReplaceFile, TwoRunsThatPickOneNameEachFinishWhole) {
   platform::Faults faults;
   int calls = 0;
   faults.random_part = [&calls] { return calls++ < 2 ? std::uint64_t{7} : std::uint64_t{8}; };
+  const FaultsInstalled installed(faults);
   platform::Replacement first, second;
-  ASSERT_TRUE(platform::begin_replacement(target, &faults, first).ok());
-  ASSERT_TRUE(platform::begin_replacement(target, &faults, second).ok());
+  ASSERT_TRUE(platform::begin_replacement(target, first).ok());
+  ASSERT_TRUE(platform::begin_replacement(target, second).ok());
   EXPECT_NE(first.temporary, second.temporary);
   const std::string a = "VECTOR\r\n" + std::string(100000, 'a');
   const std::string b = "VECTOR\r\n" + std::string(50, 'b');
@@ -92,15 +94,16 @@ TEST(ReplaceFile, ALinkAtTheTemporaryNameIsPassedOver) {
   platform::Faults faults;
   int calls = 0;
   faults.random_part = [&calls] { return static_cast<std::uint64_t>(7 + calls++); };
+  const FaultsInstalled installed(faults);
   platform::Replacement probe;
-  ASSERT_TRUE(platform::begin_replacement(target, &faults, probe).ok());
+  ASSERT_TRUE(platform::begin_replacement(target, probe).ok());
   const auto planted = probe.temporary;  // the name the next run picks first
   platform::abandon_replacement(probe);
   calls = 0;
   folder.write("precious", "meine Daten");
   std::filesystem::create_symlink(folder.path() / "precious", planted);
   platform::Replacement run;
-  ASSERT_TRUE(platform::begin_replacement(target, &faults, run).ok());
+  ASSERT_TRUE(platform::begin_replacement(target, run).ok());
   EXPECT_NE(run.temporary, planted);
   ASSERT_TRUE(platform::write_replacement(run, "VECTOR\r\n", 8).ok());
   ASSERT_TRUE(platform::finish_replacement(run).ok());

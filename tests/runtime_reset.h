@@ -4,6 +4,7 @@
 // recorded, continue-on-failure off.
 
 #include "platform/channels.h"
+#include "platform/files/file_calls.h"
 #include "platform/runtime.h"
 
 inline void reset_runtime() {
@@ -11,3 +12,12 @@ inline void reset_runtime() {
   platform::reset_error_number();
   platform::__vbaOnError(0);
 }
+
+// Faults installed for as long as it lives, however the test ends.
+class FaultsInstalled {
+ public:
+  explicit FaultsInstalled(platform::Faults& faults) { platform::install_faults(&faults); }
+  ~FaultsInstalled() { platform::install_faults(nullptr); }
+  FaultsInstalled(const FaultsInstalled&) = delete;
+  FaultsInstalled& operator=(const FaultsInstalled&) = delete;
+};

@@ -64,7 +64,7 @@ void read_segment(const std::filesystem::path& name, Segment& segment, std::int3
                   const ReadOptions& options) {
   prepare_peak_table(segment.table, node_count);
   platform::InputChannel in;
-  segment.opened = in.open_range(name, segment.begin, segment.end, options.faults).ok();
+  segment.opened = in.open_range(name, segment.begin, segment.end).ok();
   if (!segment.opened) return;
   segment.read = read_blocks(in, segment.table, node_count, options);
   segment.read_failed = in.read_failed();

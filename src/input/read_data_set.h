@@ -9,7 +9,6 @@
 
 #include "input/ways.h"
 #include "peak/peak_table.h"
-#include "platform/files/faults.h"
 #include "platform/files/input_channel.h"
 
 // What reading tells as it goes. Each may be left empty: a warning then goes
@@ -32,8 +31,6 @@ struct ReadOptions {
   // The way runs of pairs are read and offered, chosen at the start.
   const Way* way = &kScalarWay;
   ReadReports reports;
-  // Failures that a test makes happen; none in a run.
-  platform::Faults* faults = nullptr;
   // Where a read in segments leaves the tables of the later segments, to be
   // merged a chunk of nodes at a time while the result is printed; merged
   // at once when null.

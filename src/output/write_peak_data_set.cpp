@@ -63,7 +63,7 @@ Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_
       const auto first = static_cast<std::int32_t>(k * chunk + 1);
       const auto last = static_cast<std::int32_t>(std::min<std::int64_t>((k + 1) * chunk, node_count));
       if (options.before_printing) options.before_printing(first, last);
-      Status status = memory.is_open() ? Status{} : memory.open_memory(options.faults);
+      Status status = memory.is_open() ? Status{} : memory.open_memory();
       if (status.ok()) status = print_nodes(memory, first, last, table);
       {
         std::unique_lock lock(mutex);
@@ -124,7 +124,7 @@ WriteResult write_peak_data_set(const std::filesystem::path::string_type& prefix
                                 const PeakTable& table, const WriteOptions& options) {
   WriteResult result;
   const std::filesystem::path name(prefix + std::filesystem::path("KASOR_max.dat").native());
-  if (!platform::__vbaFileOpen(platform::kModeOutput, -1, kChannel, name, options.faults)) {
+  if (!platform::__vbaFileOpen(platform::kModeOutput, -1, kChannel, name)) {
     result.status = platform::failure_of_this_thread();
     return result;
   }
@@ -141,7 +141,7 @@ WriteResult write_peak_data_set(const std::filesystem::path::string_type& prefix
   }
   // The new name lives in the folder: until the folder is on the disk, a
   // power cut can bring back the older result.
-  const Status durable = platform::make_name_durable(name, options.faults);
+  const Status durable = platform::make_name_durable(name);
   if (!durable.ok()) result.not_durable = durable.reason;
   result.ended_after_rename = platform::release_ending_signals();
   return result;

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "peak/peak_table.h"
-#include "platform/files/faults.h"
 #include "platform/runtime.h"
 
 struct WriteOptions {
@@ -23,8 +22,6 @@ struct WriteOptions {
   // Called on the printing thread with the first and last node of each chunk
   // before it is printed: where the peaks of a read in segments are merged.
   std::function<void(std::int32_t first, std::int32_t last)> before_printing;
-  // Failures that a test makes happen; none in a run.
-  platform::Faults* faults = nullptr;
 };
 
 struct WriteResult {

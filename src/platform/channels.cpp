@@ -29,13 +29,13 @@ Slot* open_slot(int channel, int mode) {
 
 }  // namespace
 
-bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name, Faults* faults) {
+bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name) {
   if (!valid(channel) || record_length != -1 || (mode != kModeInput && mode != kModeOutput)) {
     return fail(kBadCall, "open");
   }
   Slot& slot = g_slots[channel];
   if (slot.mode != 0) return fail(kChannelInUse, "channel " + std::to_string(channel));
-  const Status opened = mode == kModeInput ? slot.input.open_file(name, faults) : slot.output.open_file(name, faults);
+  const Status opened = mode == kModeInput ? slot.input.open_file(name) : slot.output.open_file(name);
   if (!opened.ok()) return record(opened);
   slot.mode = mode;
   return true;

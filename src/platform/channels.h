@@ -11,7 +11,6 @@
 #include <type_traits>
 
 #include "platform/descriptor.h"
-#include "platform/files/faults.h"
 #include "platform/files/input_channel.h"
 #include "platform/files/output_channel.h"
 #include "platform/files/print.h"
@@ -24,9 +23,8 @@ inline constexpr int kModeInput = 1;   // sequential input: the file must exist
 inline constexpr int kModeOutput = 2;  // sequential output: the file is created or replaced
 
 // Opens `name` on `channel` in `mode`. `record_length` is -1 (the default) for
-// the sequential modes, the only ones there are. `faults` come from tests.
-bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name,
-                   Faults* faults = nullptr);
+// the sequential modes, the only ones there are.
+bool __vbaFileOpen(int mode, int record_length, int channel, const std::filesystem::path& name);
 
 // Closes the channel. For output this puts the new file in place, or, if
 // anything failed on the way, leaves the target as it was.

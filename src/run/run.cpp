@@ -92,7 +92,6 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   StatusLine status;
   status.on_terminal = platform::is_terminal(stderr);
   ReadOptions read_options = options.read;
-  read_options.faults = options.faults;
   read_options.reports.warning = [&status](const std::string& text) { say(status, text); };
   if (status.on_terminal) {
     in.file_size(status.total);
@@ -132,7 +131,6 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
     return kExitNotADataSet;
   }
   WriteOptions write_options = options.write;
-  write_options.faults = options.faults;
   write_options.printed = [&status, node_count](std::int32_t nodes) { note_written(status, nodes, node_count); };
   if (!later.tables.empty()) {
     write_options.before_printing = [&table, &later](std::int32_t first, std::int32_t last) {
@@ -207,7 +205,7 @@ int run(const RunOptions& options) {
   } else {
     prefix += platform::kPathSeparator;
     platform::remove_dead_temporaries(in_folder(prefix, "KASOR_max.dat"));
-    platform::__vbaFileOpen(platform::kModeInput, -1, kInputChannel, in_folder(prefix, "KASOR.dat"), options.faults);
+    platform::__vbaFileOpen(platform::kModeInput, -1, kInputChannel, in_folder(prefix, "KASOR.dat"));
   }
 
   int status = kExitOk;

@@ -18,8 +18,6 @@ inline constexpr int kExitNoMemory = 5;       // not enough memory for the peak 
 struct RunOptions {
   ReadOptions read;
   WriteOptions write;
-  // Failures that a test makes happen; none in a run.
-  platform::Faults* faults = nullptr;
 };
 
 // The options for this machine: a segment and a writer for each core the

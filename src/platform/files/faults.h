@@ -2,8 +2,8 @@
 // Failures made to happen on purpose, so that tests can see what the program
 // does when the system fails it: a failed read, a full disk, a refused rename,
 // a call interrupted by a signal, a file that grows while it is read. A test
-// hands a Faults to the run, which hands it to every channel it opens; the
-// program itself never makes one.
+// installs them where the files part calls the system (file_calls.h), the
+// one place that knows of them; the program itself never makes one.
 
 #include <atomic>
 #include <cstdint>
@@ -16,10 +16,10 @@ enum class Call { kOpen, kRead, kWrite, kSync, kRename, kClose, kFolderSync, kCo
 
 struct Faults {
   std::int64_t read_after = -1;    // offset in an input file from which reads fail
-  bool output_open = false;        // creating an output file fails
+  bool output_open = false;        // creating a file fails
   bool memory_output = false;      // output into memory cannot get its buffer
   std::int64_t write_after = -1;   // bytes an output file takes before writes fail as on a full disk
-  bool sync = false;               // making an output file durable fails
+  int sync_error = 0;              // making an output file durable fails with this errno
   bool output_close = false;       // closing an output file fails
   bool rename = false;             // putting the output in place fails
   bool folder_sync = false;        // making the rename durable fails

@@ -53,7 +53,7 @@ std::vector<fs::path> find_ignoring_case(const fs::path& name) {
 }  // namespace
 
 Status InputChannel::start(int fd, const char* memory, std::size_t size, std::uint64_t file_left, std::uint64_t base) {
-  buffer_.reset(new (std::nothrow) char[kBufferSize + kPadding]);
+  buffer_ = new_buffer(kBufferSize + kPadding, Buffer::kInput);
   if (!buffer_) {
     if (fd >= 0) close_descriptor(fd);
     return failure(kOutOfMemory, system_reason(ENOMEM), name_);
@@ -81,16 +81,16 @@ Status InputChannel::start(int fd, const char* memory, std::size_t size, std::ui
   return {};
 }
 
-Status InputChannel::open_file(const fs::path& name, Faults* faults) {
+Status InputChannel::open_file(const fs::path& name) {
   if (is_open()) return failure(kChannelInUse, "input channel", name);
   fs::path opened = name;
   int error = 0;
-  int fd = open_for_reading(name, error, faults);
+  int fd = open_for_reading(name, error);
 #ifndef _WIN32  // Windows matches names without regard to case already
   if (fd < 0 && error == ENOENT) {
     const std::vector<fs::path> others = find_ignoring_case(name);
     if (others.size() == 1) {
-      fd = open_for_reading(others.front(), error, faults);
+      fd = open_for_reading(others.front(), error);
       opened = others.front();
     } else if (others.size() > 1) {  // which is meant is not for this program to guess
       std::string names;
@@ -109,17 +109,16 @@ Status InputChannel::open_file(const fs::path& name, Faults* faults) {
   name_ = opened;
   Status started = start(fd, nullptr, 0, UINT64_MAX, 0);
   if (!started.ok()) return started;
-  faults_ = faults;
   whole_file_ = true;
   opened_ = stamp;
   return {};
 }
 
-Status InputChannel::open_range(const fs::path& name, std::uint64_t begin, std::uint64_t end, Faults* faults) {
+Status InputChannel::open_range(const fs::path& name, std::uint64_t begin, std::uint64_t end) {
   if (is_open()) return failure(kChannelInUse, "input channel", name);
   if (end < begin) return failure(kBadCall, "open", name);
   int error = 0;
-  const int fd = open_for_reading(name, error, faults);
+  const int fd = open_for_reading(name, error);
   if (fd < 0) return failure(kAccessDenied, system_reason(error), name);
 #ifdef _WIN32
   const bool placed = _lseeki64(fd, static_cast<long long>(begin), SEEK_SET) >= 0;
@@ -134,7 +133,6 @@ Status InputChannel::open_range(const fs::path& name, std::uint64_t begin, std::
   name_ = name;
   Status started = start(fd, nullptr, 0, end - begin, begin);
   if (!started.ok()) return started;
-  faults_ = faults;
   whole_file_ = false;
   first_fill_ = false;
   return {};
@@ -144,7 +142,6 @@ Status InputChannel::open_memory(const char* data, std::size_t size) {
   if (is_open()) return failure(kChannelInUse, "input channel");
   Status started = start(-1, data, size, UINT64_MAX, 0);
   if (!started.ok()) return started;
-  faults_ = nullptr;
   whole_file_ = true;
   return {};
 }
@@ -152,7 +149,6 @@ Status InputChannel::open_memory(const char* data, std::size_t size) {
 void InputChannel::close() {
   if (fd_ >= 0) close_descriptor(fd_);
   fd_ = -1;
-  faults_ = nullptr;
   memory_ = nullptr;
   memory_left_ = 0;
   buffer_.reset();
@@ -197,23 +193,11 @@ std::size_t InputChannel::take(char* data, std::size_t size) {
     source_done_ = file_left_ == 0;
     return 0;
   }
-  // A test's faults: a change to the file, or a read that fails from an offset on.
-  std::size_t allowed = asked;
-  bool cut_by_fault = false;
-  if (faults_) {
-    if (faults_->before_read) faults_->before_read(source_offset_);
-    const std::int64_t limit = faults_->read_after;
-    if (limit >= 0 && source_offset_ + asked > static_cast<std::uint64_t>(limit)) {
-      allowed = source_offset_ >= static_cast<std::uint64_t>(limit) ? 0 : static_cast<std::size_t>(limit - source_offset_);
-      cut_by_fault = true;
-    }
-  }
   int error = 0;
-  const std::size_t got = read_fully(fd_, data, allowed, error, faults_);
+  const std::size_t got = read_fully(fd_, data, asked, error);
   file_left_ -= got;
   source_offset_ += got;
   if (got == asked && file_left_ > 0) return got;
-  if (cut_by_fault && got == allowed) error = EIO;
   source_done_ = true;
   if (error != 0) {
     read_error_ = true;

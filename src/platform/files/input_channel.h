@@ -22,7 +22,6 @@
 #include <string>
 
 #include "platform/descriptor.h"
-#include "platform/files/faults.h"
 #include "platform/files/file_stamp.h"
 #include "platform/numbers/char_class.h"
 #include "platform/numbers/parse_pairs.h"
@@ -89,12 +88,11 @@ class InputChannel {
   // folder has that name apart from case, that entry is opened: data sets often
   // come from machines whose file names ignore case. A folder does not open.
   // A file that starts with a UTF-16 byte order mark, or whose first line is
-  // UTF-16 little-endian, is read as UTF-16. `faults` come from tests.
-  Status open_file(const std::filesystem::path& name, Faults* faults = nullptr);
+  // UTF-16 little-endian, is read as UTF-16.
+  Status open_file(const std::filesystem::path& name);
   // Opens bytes `begin` to `end` (not included) of the file `name`, read as
   // bytes; the data ends at `end` as a file would.
-  Status open_range(const std::filesystem::path& name, std::uint64_t begin, std::uint64_t end,
-                    Faults* faults = nullptr);
+  Status open_range(const std::filesystem::path& name, std::uint64_t begin, std::uint64_t end);
   // Opens `size` bytes at `data`, read exactly as a file would be. They must
   // stay in place until the channel is closed.
   Status open_memory(const char* data, std::size_t size);
@@ -184,7 +182,6 @@ class InputChannel {
   PairRead pair_stopped(ItemResult result) const;
 
   int fd_ = -1;
-  Faults* faults_ = nullptr;
   const char* memory_ = nullptr;  // memory input: what is left of it
   std::size_t memory_left_ = 0;
   std::unique_ptr<char[]> buffer_;

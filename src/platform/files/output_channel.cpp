@@ -4,14 +4,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/files/file_calls.h"
+
 namespace platform {
 namespace fs = std::filesystem;
 
-Status OutputChannel::open_file(const fs::path& target, Faults* faults) {
+Status OutputChannel::open_file(const fs::path& target) {
   if (is_open()) return platform::failure(kChannelInUse, "output channel", target);
-  buffer_.reset(new (std::nothrow) char[kOutputBufferSize]);
+  buffer_ = new_buffer(kOutputBufferSize, Buffer::kOutput);
   if (!buffer_) return platform::failure(kOutOfMemory, system_reason(ENOMEM), target);
-  Status begun = begin_replacement(target, faults, file_);
+  Status begun = begin_replacement(target, file_);
   if (!begun.ok()) {
     buffer_.reset();
     return begun;
@@ -22,10 +24,9 @@ Status OutputChannel::open_file(const fs::path& target, Faults* faults) {
   return {};
 }
 
-Status OutputChannel::open_memory(Faults* faults) {
+Status OutputChannel::open_memory() {
   if (is_open()) return platform::failure(kChannelInUse, "output channel");
-  if (faults && faults->memory_output) return platform::failure(kOutOfMemory, system_reason(ENOMEM));
-  buffer_.reset(new (std::nothrow) char[kOutputBufferSize]);
+  buffer_ = new_buffer(kOutputBufferSize, Buffer::kMemory);
   if (!buffer_) return platform::failure(kOutOfMemory, system_reason(ENOMEM));
   to_file_ = false;
   end_ = column_ = 0;

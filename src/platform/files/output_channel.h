@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/files/faults.h"
 #include "platform/files/replace_file.h"
 #include "platform/runtime.h"
 
@@ -25,10 +24,10 @@ class OutputChannel {
   OutputChannel& operator=(const OutputChannel&) = delete;
   ~OutputChannel() { discard(); }
 
-  // Starts a replacement of `target`. `faults` come from tests.
-  Status open_file(const std::filesystem::path& target, Faults* faults = nullptr);
+  // Starts a replacement of `target`.
+  Status open_file(const std::filesystem::path& target);
   // Output into memory, handed over whole by take_memory.
-  Status open_memory(Faults* faults = nullptr);
+  Status open_memory();
   bool is_open() const { return buffer_ != nullptr; }
 
   // Writes what is waiting, makes it durable and only then puts the new file

@@ -5,6 +5,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/files/file_calls.h"
 #include "platform/system/interruption.h"
 
 namespace platform {
@@ -36,8 +37,8 @@ bool is_temporary_name(const fs::path::string_type& name, const fs::path::string
 }
 
 // "<target>.tmp<process id>-<random hex>".
-fs::path temporary_name(const fs::path& target, Faults* faults) {
-  const std::uint64_t random = faults && faults->random_part ? faults->random_part() : random_number();
+fs::path temporary_name(const fs::path& target) {
+  const std::uint64_t random = random_number();
   char hex[17];
   for (int i = 0; i < 16; ++i) hex[i] = "0123456789abcdef"[(random >> (60 - 4 * i)) & 0xF];
   hex[16] = '\0';
@@ -50,16 +51,14 @@ fs::path folder_of(const fs::path& file) { return file.has_parent_path() ? file.
 
 }  // namespace
 
-Status begin_replacement(const fs::path& target, Faults* faults, Replacement& replacement) {
+Status begin_replacement(const fs::path& target, Replacement& replacement) {
   replacement = Replacement{};
   replacement.target = target;
-  replacement.faults = faults;
   if (write_protected(target)) return failure(kWriteProtected, "schreibgeschützt", target);
-  if (faults && faults->output_open) return failure(kNoTemporary, system_reason(EACCES), folder_of(target));
   // A name that another run took in the meantime, or that somebody put a
   // file or link at, is passed over for another.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    replacement.temporary = temporary_name(target, faults);
+    replacement.temporary = temporary_name(target);
     bool exists = false;
     Status created = create_temporary(replacement, exists);
     if (!exists) return created;
@@ -68,28 +67,13 @@ Status begin_replacement(const fs::path& target, Faults* faults, Replacement& re
 }
 
 Status write_replacement(Replacement& replacement, const char* data, std::size_t size) {
-  // A disk that a test fills after so many bytes.
-  std::size_t allowed = size;
-  if (replacement.faults && replacement.faults->write_after >= 0) {
-    const auto room = static_cast<std::uint64_t>(replacement.faults->write_after);
-    allowed = static_cast<std::size_t>(std::min<std::uint64_t>(size, room - std::min(replacement.written, room)));
-  }
-  if (allowed > 0) {
-    Status written = write_temporary(replacement, data, allowed);
-    if (!written.ok()) return written;
-    replacement.written += allowed;
-  }
-  if (allowed < size) return failure(kWriteFailed, system_reason(ENOSPC), replacement.temporary);
-  return {};
+  return write_temporary(replacement, data, size);
 }
 
 Status finish_replacement(Replacement& replacement) {
-  Faults* const faults = replacement.faults;
-  Status status = faults && faults->sync ? failure(kWriteFailed, system_reason(EIO)) : sync_temporary(replacement);
+  Status status = sync_temporary(replacement);
   if (status.ok()) status = close_written(replacement);
-  if (status.ok() && faults && faults->output_close) status = failure(kWriteFailed, system_reason(EIO));
   // Renamed while still locked, so that no clean-up can take it in between.
-  if (status.ok() && faults && faults->rename) status = failure(kWriteFailed, system_reason(EACCES));
   if (status.ok()) {
     hold_interruptions();
     status = rename_over_target(replacement);
@@ -121,9 +105,6 @@ void remove_dead_temporaries(const fs::path& target) {
   }
 }
 
-Status make_name_durable(const fs::path& file, Faults* faults) {
-  if (faults && faults->folder_sync) return failure(kWriteFailed, system_reason(EIO), file);
-  return sync_name(file, faults);
-}
+Status make_name_durable(const fs::path& file) { return sync_name(file); }
 
 }  // namespace platform

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "platform/files/faults.h"
 #include "platform/runtime.h"
 
 namespace platform {
@@ -23,8 +22,6 @@ namespace platform {
 struct Replacement {
   std::filesystem::path target;
   std::filesystem::path temporary;
-  std::uint64_t written = 0;  // bytes written so far
-  Faults* faults = nullptr;
 #ifdef _WIN32
   void* handle = nullptr;  // writes the temporary and renames it
 #else
@@ -38,7 +35,7 @@ struct Replacement {
 // write (no write permission for this process, or none for anybody; on
 // Windows, read-only) is kept: kWriteProtected. A folder where no file can
 // be made: kNoTemporary, for the folder.
-Status begin_replacement(const std::filesystem::path& target, Faults* faults, Replacement& replacement);
+Status begin_replacement(const std::filesystem::path& target, Replacement& replacement);
 
 // Writes all of `data` to the temporary file.
 Status write_replacement(Replacement& replacement, const char* data, std::size_t size);
@@ -72,14 +69,12 @@ inline constexpr char kResultStart[] = "VECTOR\r\n";
 // power cut: the folder that holds it is synced (on Windows the file is
 // flushed once more under its new name, as a move with write-through does).
 // A failure leaves the file in place all the same.
-Status make_name_durable(const std::filesystem::path& file, Faults* faults);
+Status make_name_durable(const std::filesystem::path& file);
 
 // What each platform does, for the functions above.
 namespace replace_detail {
 // True when the user may not write `target`, which is then kept.
 bool write_protected(const std::filesystem::path& target);
-// A random number for a temporary name, from the system's source.
-std::uint64_t random_number();
 // Creates the temporary under `replacement.temporary`, a name that must be
 // new: false with `exists` set when a file or link has that name.
 Status create_temporary(Replacement& replacement, bool& exists);
@@ -94,7 +89,7 @@ void release(Replacement& replacement);
 // Removes `path`, a temporary file of a run, if no running program holds it
 // and it starts as kResultStart (or is empty).
 void remove_if_dead(const std::filesystem::path& path);
-Status sync_name(const std::filesystem::path& file, Faults* faults);
+Status sync_name(const std::filesystem::path& file);
 long long process_id();
 }  // namespace replace_detail
 

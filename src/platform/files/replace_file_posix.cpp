@@ -8,12 +8,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <sys/syscall.h>
-#endif
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -33,22 +29,6 @@ bool write_protected(const fs::path& target) {
   return (st.st_mode & 0222) == 0 || (access(target.c_str(), W_OK) != 0 && errno == EACCES);
 }
 
-std::uint64_t random_number() {
-  std::uint64_t value = 0;
-#if defined(__linux__) && defined(SYS_getrandom)
-  if (syscall(SYS_getrandom, &value, sizeof value, 0) == static_cast<long>(sizeof value)) return value;
-#endif
-  // Older kernels: the device, or at least what tells this moment and process apart.
-  const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    const ssize_t got = ::read(fd, &value, sizeof value);
-    ::close(fd);
-    if (got == static_cast<ssize_t>(sizeof value)) return value;
-  }
-  const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  return now * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(getpid()) << 32 ^ reinterpret_cast<std::uintptr_t>(&value);
-}
-
 // Creates the temporary file, never through a link nor over an existing
 // file, and takes its lock. A clean-up that removed the file between its
 // creation and the lock leaves it without a name; it is then made again. A
@@ -58,11 +38,11 @@ Status create_temporary(Replacement& r, bool& exists) {
   int error = 0;
   const fs::path folder = r.temporary.has_parent_path() ? r.temporary.parent_path() : fs::path(".");
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int file = open_retrying(r.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666, error, r.faults);
+    const int file = open_retrying(r.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666, error);
     exists = file < 0 && error == EEXIST;
     if (file < 0) return failure(kNoTemporary, system_reason(error), folder);
     note_unfinished_file(r.temporary.c_str());  // only a file this run made is removed by a signal
-    lock_retrying(file, LOCK_EX, error, r.faults);
+    lock_retrying(file, LOCK_EX, error);
     struct stat st {};
     if (fstat(file, &st) == 0 && st.st_nlink == 0) {
       note_unfinished_file(nullptr);
@@ -89,7 +69,7 @@ Status create_temporary(Replacement& r, bool& exists) {
 
 Status write_temporary(Replacement& r, const char* data, std::size_t size) {
   int error = 0;
-  if (!write_fully(r.fd, data, size, error, r.faults)) return failure(kWriteFailed, system_reason(error), r.temporary);
+  if (!write_fully(r.fd, data, size, error)) return failure(kWriteFailed, system_reason(error), r.temporary);
 #ifdef __linux__
   // Start writing to the disk now, so that the sync at the close has little left to wait for.
   sync_file_range(r.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -100,13 +80,13 @@ Status write_temporary(Replacement& r, const char* data, std::size_t size) {
 Status sync_temporary(Replacement& r) {
   int error = 0;
   // EINVAL: a file that cannot be synced, on a file system that keeps nothing.
-  if (sync_retrying(r.fd, error, r.faults) || error == EINVAL) return {};
+  if (sync_retrying(r.fd, error) || error == EINVAL) return {};
   return failure(kWriteFailed, system_reason(error), r.temporary);
 }
 
 Status close_written(Replacement& r) {
   int error = 0;
-  const bool closed = close_checked(r.fd, error, r.faults);
+  const bool closed = close_checked(r.fd, error);
   r.fd = -1;
   if (!closed) return failure(kWriteFailed, system_reason(error), r.temporary);
   return {};
@@ -114,7 +94,7 @@ Status close_written(Replacement& r) {
 
 Status rename_over_target(Replacement& r) {
   int error = 0;
-  if (rename_retrying(r.temporary.c_str(), r.target.c_str(), error, r.faults)) return {};
+  if (rename_retrying(r.temporary.c_str(), r.target.c_str(), error)) return {};
   return failure(kWriteFailed, system_reason(error), r.target);
 }
 
@@ -142,15 +122,15 @@ void remove_if_dead(const fs::path& path) {
   ::close(fd);
 }
 
-Status sync_name(const fs::path& file, Faults* faults) {
+Status sync_name(const fs::path& file) {
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
   int error = 0;
-  const int fd = open_retrying(folder.c_str(), O_RDONLY | O_DIRECTORY, 0, error, faults);
+  const int fd = open_retrying(folder.c_str(), O_RDONLY | O_DIRECTORY, 0, error);
   if (fd < 0) return failure(kWriteFailed, system_reason(error), folder);
   int ignored = 0;
   // EINVAL: a folder that cannot be synced, on a file system that keeps nothing.
-  const bool synced = sync_folder_retrying(fd, error, faults) || error == EINVAL;
-  close_checked(fd, ignored, faults);
+  const bool synced = sync_folder_retrying(fd, error) || error == EINVAL;
+  close_checked(fd, ignored);
   if (!synced) return failure(kWriteFailed, system_reason(error), folder);
   return {};
 }

@@ -5,8 +5,6 @@
 
 #include <process.h>
 #include <windows.h>
-// After windows.h, which it needs.
-#include <bcrypt.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -32,17 +30,6 @@ bool write_protected(const fs::path& target) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-std::uint64_t random_number() {
-  std::uint64_t value = 0;
-  if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof value, BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0) {
-    return value;
-  }
-  LARGE_INTEGER now{};
-  QueryPerformanceCounter(&now);
-  return static_cast<std::uint64_t>(now.QuadPart) * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(_getpid()) << 32;
-}
-
 
 namespace {
 
@@ -140,7 +127,7 @@ void remove_if_dead(const fs::path& path) {
   CloseHandle(h);
 }
 
-Status sync_name(const fs::path& file, Faults*) {
+Status sync_name(const fs::path& file) {
   const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return windows_failure(kWriteFailed, file);
