@@ -23,39 +23,37 @@ class ChannelTest : public ::testing::Test {
 };
 
 TEST_F(ChannelTest, MissingInputIsNotFound) {
-  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, 1, folder.path() / "KASOR.dat"));
   EXPECT_EQ(platform::error_number(), platform::kFileNotFound);
-  EXPECT_TRUE(platform::end_of_file(1));
-  EXPECT_FALSE(platform::__vbaFileClose(1));
+  EXPECT_EQ(platform::input_channel(1), nullptr);
 }
 
 TEST_F(ChannelTest, AFolderDoesNotOpenAsInput) {
   std::filesystem::create_directory(folder.path() / "KASOR.dat");
-  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, 1, folder.path() / "KASOR.dat"));
   EXPECT_GT(platform::error_number(), 0);
-  EXPECT_TRUE(platform::end_of_file(1));
-  EXPECT_FALSE(platform::__vbaFileClose(1));
+  EXPECT_EQ(platform::input_channel(1), nullptr);
 }
 
 TEST_F(ChannelTest, NameIsMatchedWithoutCaseWhenExactlyOneEntryFits) {
   folder.write("kasor.DAT", "ND 1\n");
-  EXPECT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
-  EXPECT_FALSE(platform::end_of_file(1));
-  EXPECT_TRUE(platform::__vbaFileClose(1));
+  EXPECT_TRUE(platform::__vbaFileOpen(platform::kModeInput, 1, folder.path() / "KASOR.dat"));
+  ASSERT_NE(platform::input_channel(1), nullptr);
+  EXPECT_FALSE(platform::input_channel(1)->at_end());
 }
 
 TEST_F(ChannelTest, NameIsNotGuessedWhenSeveralEntriesFit) {
   folder.write("kasor.dat", "a");
   folder.write("Kasor.Dat", "b");
-  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, 1, folder.path() / "KASOR.dat"));
   EXPECT_EQ(platform::error_number(), platform::kNameAmbiguous);
-  EXPECT_EQ(platform::error_reason(), "Kasor.Dat, kasor.dat");
+  EXPECT_EQ(platform::failure_of_this_thread().reason, "Kasor.Dat, kasor.dat");
 }
 
 TEST_F(ChannelTest, AChannelInUseCannotBeOpenedAgain) {
   folder.write("a", "1");
-  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "a"));
-  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "a"));
+  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, 1, folder.path() / "a"));
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, 1, folder.path() / "a"));
   EXPECT_EQ(platform::error_number(), platform::kChannelInUse);
   EXPECT_NE(platform::input_channel(1), nullptr);
 }
@@ -63,9 +61,9 @@ TEST_F(ChannelTest, AChannelInUseCannotBeOpenedAgain) {
 TEST_F(ChannelTest, EmptyFileAndByteOrderMarkAloneAreAtTheEnd) {
   for (const char* bytes : {"", "\xEF\xBB\xBF"}) {
     folder.write("in", bytes);
-    ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "in"));
-    EXPECT_TRUE(platform::end_of_file(1));
-    platform::__vbaFileClose(1);
+    platform::InputChannel in;
+    ASSERT_TRUE(in.open_file(folder.path() / "in").ok());
+    EXPECT_TRUE(in.at_end());
   }
 }
 
@@ -75,34 +73,33 @@ TEST_F(ChannelTest, ALineAcrossTheBufferEndIsReadWhole) {
   std::string bytes(platform::kBufferSize - 11, 'a');
   bytes += '\n' + std::string(109, 'b') + 'z';
   folder.write("in", bytes);
-  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "in"));
+  platform::InputChannel in;
+  ASSERT_TRUE(in.open_file(folder.path() / "in").ok());
   std::string line;
-  ASSERT_TRUE(platform::__vbaLineInputStr(1, line));
-  ASSERT_TRUE(platform::__vbaLineInputStr(1, line));
+  ASSERT_TRUE(in.read_line(line));
+  ASSERT_TRUE(in.read_line(line));
   EXPECT_EQ(line, std::string(109, 'b') + 'z');
-  EXPECT_TRUE(platform::end_of_file(1));
+  EXPECT_TRUE(in.at_end());
 }
 
-TEST_F(ChannelTest, FailedReadsLeaveTheVariablesAndRecordTheError) {
+// An item that is no number, or none at all, leaves its variable as it was.
+TEST_F(ChannelTest, FailedReadsLeaveTheVariables) {
   folder.write("in", "1.5 abc\nlast");
-  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "in"));
-  constexpr std::uint8_t kPair[] = {0x02, 0x00, platform::kItemSingle, platform::kItemSingle};
+  platform::InputChannel in;
+  ASSERT_TRUE(in.open_file(folder.path() / "in").ok());
   float x = 7, y = 8;
-  EXPECT_FALSE(platform::__vbaInputFile(1, kPair, x, y));
-  EXPECT_EQ(x, 1.5f);  // read before the failure
-  EXPECT_EQ(y, 8.0f);  // left as it was
-  EXPECT_EQ(platform::error_number(), platform::kNotANumber);
-  std::string line = "before";
-  EXPECT_TRUE(platform::__vbaLineInputStr(1, line));
-  EXPECT_EQ(line, "last");
-  EXPECT_EQ(platform::error_number(), platform::kNotANumber);  // success clears nothing
-  EXPECT_FALSE(platform::__vbaLineInputStr(1, line));
-  EXPECT_EQ(line, "last");
-  EXPECT_EQ(platform::error_number(), platform::kPastEnd);
-  EXPECT_FALSE(platform::__vbaInputFile(1, kPair, x, y));
+  EXPECT_EQ(in.read_item(platform::kItemSingle, x), platform::ItemResult::kRead);
+  EXPECT_EQ(in.read_item(platform::kItemSingle, y), platform::ItemResult::kUnreadable);
   EXPECT_EQ(x, 1.5f);
-  EXPECT_EQ(platform::error_number(), platform::kPastEnd);
-  EXPECT_TRUE(platform::__vbaFileClose(1));
+  EXPECT_EQ(y, 8.0f);
+  in.end_item_line();
+  std::string line = "before";
+  EXPECT_TRUE(in.read_line(line));
+  EXPECT_EQ(line, "last");
+  EXPECT_FALSE(in.read_line(line));
+  EXPECT_EQ(line, "last");
+  EXPECT_EQ(in.read_item(platform::kItemSingle, x), platform::ItemResult::kEndOfData);
+  EXPECT_EQ(x, 1.5f);
 }
 
 // Where the search for the next line that starts with "TS" stops: at the

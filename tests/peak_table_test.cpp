@@ -13,6 +13,8 @@
 
 namespace {
 
+float magnitude_of(float x, float y) { return static_cast<float>(std::sqrt(sum_of_squares(x, y))); }
+
 class PeakTableTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(create_peak_table(table)); }
@@ -20,7 +22,8 @@ class PeakTableTest : public ::testing::Test {
   // The stored peak, bit for bit (so -0 and 0 differ).
   std::pair<std::uint32_t, std::uint32_t> bits(std::int32_t node) {
     float x = 99, y = 99;
-    EXPECT_TRUE(peak(table, node, x, y));
+    platform::Decimal x_read, y_read;
+    EXPECT_TRUE(peak(table, node, x, y, x_read, y_read));
     return {std::bit_cast<std::uint32_t>(x), std::bit_cast<std::uint32_t>(y)};
   }
   static std::pair<std::uint32_t, std::uint32_t> bits_of(float x, float y) {
@@ -132,8 +135,9 @@ TEST_F(PeakTableTest, TracksNodesOnlyWithinCapacity) {
   EXPECT_EQ(bits(1), bits_of(0, 0));
 
   float x = 42, y = 43;
+  platform::Decimal x_read = 0, y_read = 0;
   for (std::int32_t node : {0, kNodeCapacity + 1, -5}) {
-    EXPECT_FALSE(peak(table, node, x, y));
+    EXPECT_FALSE(peak(table, node, x, y, x_read, y_read));
     EXPECT_EQ(x, 42);
     EXPECT_EQ(y, 43);
   }

@@ -8,9 +8,7 @@
 #include <string>
 
 #include "input/read_data_set.h"
-#include "platform/channels.h"
 #include "platform/runtime.h"
-#include "runtime_reset.h"
 #include "sweep.h"
 #include "temp_folder.h"
 
@@ -27,29 +25,25 @@ constexpr std::uint8_t kPair[] = {0x02, 0x00, kItemSingle | kThenNextZone, kItem
 
 class PrintTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reset_runtime();
-    platform::__vbaOnError(-1);
-  }
-  void TearDown() override { reset_runtime(); }
-  void open() { ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeOutput, -1, 3, folder.path() / "out")); }
+  void open() { ASSERT_TRUE(out.open_file(folder.path() / "out").ok()); }
   std::string close_and_read() {
-    EXPECT_TRUE(platform::__vbaFileClose(3));
+    EXPECT_TRUE(out.close().ok());
     return folder.read("out");
   }
   std::string pair_line(float x, float y) {
     open();
-    EXPECT_TRUE(platform::__vbaPrintFile(3, kPair, x, y));
+    EXPECT_TRUE(platform::print(out, kPair, x, y).ok());
     return close_and_read();
   }
   TempFolder folder;
+  platform::OutputChannel out;
 };
 
 TEST_F(PrintTest, SecondItemStartsAtTheNextZoneWithABlankBefore) {
   for (std::size_t length = 1; length <= 30; ++length) {
     open();
     constexpr std::uint8_t kTexts[] = {0x02, 0x00, kItemText | kThenNextZone, kItemText | kThenLineEnd};
-    ASSERT_TRUE(platform::__vbaPrintFile(3, kTexts, std::string_view(std::string(length, 'x')), std::string_view("y")));
+    ASSERT_TRUE(platform::print(out, kTexts, std::string_view(std::string(length, 'x')), std::string_view("y")).ok());
     const std::string line = close_and_read();
     const std::size_t column = line.find('y');
     EXPECT_EQ(column % platform::kPrintZone, 0u) << length;
@@ -62,10 +56,10 @@ TEST_F(PrintTest, TheHeaderLines) {
   open();
   constexpr std::uint8_t kText[] = {0x01, 0x00, kItemText | kThenLineEnd};
   constexpr std::uint8_t kCount[] = {0x02, 0x00, kItemText | kThenDirectly, kItemInteger | kThenLineEnd};
-  EXPECT_TRUE(platform::__vbaPrintFile(3, kText, std::string_view("VECTOR")));
-  EXPECT_TRUE(platform::__vbaPrintFile(3, kCount, std::string_view("ND  "), std::int32_t{2}));
-  EXPECT_TRUE(platform::__vbaPrintFile(3, kCount, std::string_view("ND  "), std::int32_t{-4}));
-  EXPECT_TRUE(platform::__vbaPrintFile(3, kCount, std::string_view("ND  "), std::int32_t{INT32_MIN}));
+  EXPECT_TRUE(platform::print(out, kText, std::string_view("VECTOR")).ok());
+  EXPECT_TRUE(platform::print(out, kCount, std::string_view("ND  "), std::int32_t{2}).ok());
+  EXPECT_TRUE(platform::print(out, kCount, std::string_view("ND  "), std::int32_t{-4}).ok());
+  EXPECT_TRUE(platform::print(out, kCount, std::string_view("ND  "), std::int32_t{INT32_MIN}).ok());
   EXPECT_EQ(close_and_read(), "VECTOR\r\nND  2\r\nND  -4\r\nND  -2147483648\r\n");
 }
 
@@ -73,11 +67,9 @@ TEST_F(PrintTest, WrongDescriptorsAreRefused) {
   open();
   constexpr std::uint8_t kOne[] = {0x01, 0x00, kItemSingle | kThenLineEnd};
   constexpr std::uint8_t kShort[] = {0x02, 0x00, kItemSingle};
-  EXPECT_FALSE(platform::__vbaPrintFile(3, kOne, std::int32_t{1}));  // a whole number is no single
-  EXPECT_FALSE(platform::__vbaPrintFile(3, kShort, 1.0f, 2.0f));
-  EXPECT_FALSE(platform::__vbaPrintFile(3, kOne, 1.0f, 2.0f));
-  EXPECT_EQ(platform::error_number(), platform::kBadCall);
-  EXPECT_FALSE(platform::__vbaPrintFile(1, kOne, 1.0f));  // not open for output
+  EXPECT_EQ(platform::print(out, kOne, std::int32_t{1}).error, platform::kBadCall);  // a whole number is no single
+  EXPECT_EQ(platform::print(out, kShort, 1.0f, 2.0f).error, platform::kBadCall);
+  EXPECT_EQ(platform::print(out, kOne, 1.0f, 2.0f).error, platform::kBadCall);
   EXPECT_EQ(close_and_read(), "");
 }
 
@@ -90,24 +82,25 @@ TEST_F(PrintTest, NodeLinesReadBackBitForBit) {
     const float y = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
     if (!std::isnan(x) && !std::isnan(y)) pairs.emplace_back(x, y);
   }
-  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeOutput, -1, 3, folder.path() / "KASOR.dat"));
+  ASSERT_TRUE(out.open_file(folder.path() / "KASOR.dat").ok());
   constexpr std::uint8_t kCount[] = {0x02, 0x00, kItemText | kThenDirectly, kItemInteger | kThenLineEnd};
   constexpr std::uint8_t kText[] = {0x01, 0x00, kItemText | kThenLineEnd};
-  platform::__vbaPrintFile(3, kCount, std::string_view("ND  "), static_cast<std::int32_t>(pairs.size()));
-  platform::__vbaPrintFile(3, kText, std::string_view("TS  0.0"));
-  for (auto [x, y] : pairs) ASSERT_TRUE(platform::__vbaPrintFile(3, kPair, x, y));
-  ASSERT_TRUE(platform::__vbaFileClose(3));
+  ASSERT_TRUE(platform::print(out, kCount, std::string_view("ND  "), static_cast<std::int32_t>(pairs.size())).ok());
+  ASSERT_TRUE(platform::print(out, kText, std::string_view("TS  0.0")).ok());
+  for (auto [x, y] : pairs) ASSERT_TRUE(platform::print(out, kPair, x, y).ok());
+  ASSERT_TRUE(out.close().ok());
 
   PeakTable table;
   ASSERT_TRUE(create_peak_table(table));
-  ASSERT_TRUE(platform::__vbaFileOpen(platform::kModeInput, -1, 1, folder.path() / "KASOR.dat"));
+  platform::InputChannel in;
+  ASSERT_TRUE(in.open_file(folder.path() / "KASOR.dat").ok());
   std::int32_t count = 0;
-  const ReadResult read = read_data_set(*platform::input_channel(1), table, count, ReadOptions{});
+  const ReadResult read = read_data_set(in, table, count, ReadOptions{});
   EXPECT_EQ(read.damaged_places, 0u);
   ASSERT_EQ(count, static_cast<std::int32_t>(pairs.size()));
   for (std::int32_t node = 1; node <= count; ++node) {
     const auto [x, y] = pairs[static_cast<std::size_t>(node - 1)];
-    if (magnitude_of(x, y) == 0) continue;  // never offered a larger value than 0: stays 0
+    if (x == 0 && y == 0) continue;  // never offered a larger value than 0: stays 0
     ASSERT_EQ(std::bit_cast<std::uint32_t>(table.x[node]), std::bit_cast<std::uint32_t>(x)) << node;
     ASSERT_EQ(std::bit_cast<std::uint32_t>(table.y[node]), std::bit_cast<std::uint32_t>(y)) << node;
   }
@@ -117,9 +110,9 @@ TEST_F(PrintTest, NodeLinesReadBackBitForBit) {
 TEST_F(PrintTest, NothingReplacesTheTargetUntilTheCloseSucceeds) {
   folder.write("out", "old");
   open();
-  EXPECT_TRUE(platform::__vbaPrintFile(3, kPair, 1.0f, 2.0f));
+  EXPECT_TRUE(platform::print(out, kPair, 1.0f, 2.0f).ok());
   EXPECT_EQ(folder.read("out"), "old");
-  platform::discard_output(3);
+  out.discard();
   EXPECT_EQ(folder.read("out"), "old");
   EXPECT_EQ(folder.listing(), "out\n");
   EXPECT_EQ(pair_line(1, 2), "1             2\r\n");
@@ -129,22 +122,21 @@ TEST_F(PrintTest, NothingReplacesTheTargetUntilTheCloseSucceeds) {
 TEST_F(PrintTest, ATargetThatCannotBeReplacedLeavesNothingBehind) {
   std::filesystem::create_directory(folder.path() / "out");
   open();
-  EXPECT_TRUE(platform::__vbaPrintFile(3, kPair, 1.0f, 2.0f));
-  EXPECT_FALSE(platform::__vbaFileClose(3));
-  EXPECT_EQ(platform::error_number(), platform::kWriteFailed);
+  EXPECT_TRUE(platform::print(out, kPair, 1.0f, 2.0f).ok());
+  EXPECT_EQ(out.close().error, platform::kWriteFailed);
   EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "out"));
   EXPECT_EQ(folder.listing(), "out\n");
   // A folder that does not exist: nothing can be created.
-  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeOutput, -1, 3, folder.path() / "no" / "out"));
-  EXPECT_EQ(platform::output_channel(3), nullptr);
+  EXPECT_FALSE(out.open_file(folder.path() / "no" / "out").ok());
+  EXPECT_FALSE(out.is_open());
 }
 
 TEST_F(PrintTest, LongOutputGoesThroughTheBuffer) {
   open();
   const std::string text(3 * platform::kBufferSize + 5, 'a');
   constexpr std::uint8_t kText[] = {0x01, 0x00, kItemText | kThenLineEnd};
-  ASSERT_TRUE(platform::__vbaPrintFile(3, kText, std::string_view(text)));
-  for (int i = 0; i < 200000; ++i) ASSERT_TRUE(platform::__vbaPrintFile(3, kPair, 0.5f, -0.25f));
+  ASSERT_TRUE(platform::print(out, kText, std::string_view(text)).ok());
+  for (int i = 0; i < 200000; ++i) ASSERT_TRUE(platform::print(out, kPair, 0.5f, -0.25f).ok());
   const std::string bytes = close_and_read();
   ASSERT_EQ(bytes.size(), text.size() + 2 + 200000 * std::string("0.5           -0.25\r\n").size());
   EXPECT_EQ(bytes.substr(text.size(), 23), "\r\n0.5           -0.25\r\n");
@@ -156,16 +148,16 @@ TEST_F(PrintTest, LongOutputGoesThroughTheBuffer) {
 TEST_F(PrintTest, PairLinesAsTheDescriptorPrintsThem) {
   std::mt19937 rng(14);
   const float specials[] = {0, -0.0f, 1e-45f, -3.4028235e38f, std::numeric_limits<float>::infinity(), 123456.7f};
+  platform::OutputChannel by_descriptor, by_printer;
+  ASSERT_TRUE(by_descriptor.open_memory().ok() && by_printer.open_memory().ok());
   for (int i = 0; i < 20000; ++i) {
     const float x = i % 8 ? std::bit_cast<float>(static_cast<std::uint32_t>(rng())) : specials[rng() % 6];
     const float y = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
-    std::string by_descriptor, by_printer;
-    platform::OutputChannel a, b;
-    ASSERT_TRUE(a.open_memory().ok() && b.open_memory().ok());
-    ASSERT_TRUE(platform::print(a, kPair, x, y).ok());
-    ASSERT_TRUE(platform::print_pair_line(b, x, y));
-    ASSERT_TRUE(a.take_memory(by_descriptor).ok() && b.take_memory(by_printer).ok());
-    ASSERT_EQ(by_printer, by_descriptor);
+    ASSERT_TRUE(platform::print(by_descriptor, kPair, x, y).ok());
+    ASSERT_TRUE(platform::print_pair_line(by_printer, x, y));
+    ASSERT_EQ(by_printer.printed(), by_descriptor.printed());
+    by_descriptor.empty();
+    by_printer.empty();
   }
 }
 

@@ -21,36 +21,33 @@ class RuntimeTest : public ::testing::Test {
 TEST_F(RuntimeTest, ErrorNumberStartsAtZeroAndKeepsTheLatestFailure) {
   EXPECT_EQ(platform::error_number(), 0);
   platform::__vbaOnError(-1);
-  EXPECT_FALSE(platform::fail(platform::kPastEnd, "first"));
-  EXPECT_EQ(platform::error_number(), platform::kPastEnd);
-  EXPECT_FALSE(platform::fail(platform::kNotANumber, "second"));
-  EXPECT_EQ(platform::error_number(), platform::kNotANumber);
-  EXPECT_EQ(platform::error_reason(), "second");
+  EXPECT_FALSE(platform::record(platform::failure(platform::kReadFailed, "first")));
+  EXPECT_EQ(platform::error_number(), platform::kReadFailed);
+  EXPECT_FALSE(platform::record(platform::failure(platform::kWriteFailed, "second")));
+  EXPECT_EQ(platform::failure_of_this_thread().error, platform::kWriteFailed);
+  EXPECT_EQ(platform::failure_of_this_thread().reason, "second");
 }
 
-TEST_F(RuntimeTest, ServicesReportFailureAndContinue) {
+TEST_F(RuntimeTest, TheFaceOpensOnlyTheInputOnChannelOne) {
   platform::__vbaOnError(-1);
-  EXPECT_FALSE(platform::__vbaFileOpen(1, -1, 0, "x"));
+  EXPECT_FALSE(platform::__vbaFileOpen(platform::kModeInput, 0, "x"));
   EXPECT_EQ(platform::error_number(), platform::kBadCall);
-  EXPECT_FALSE(platform::__vbaFileOpen(3, -1, 1, "x"));  // no mode 3
-  EXPECT_FALSE(platform::__vbaFileOpen(1, 128, 1, "x"));  // no record length
-  EXPECT_FALSE(platform::__vbaFileClose(2));
-  EXPECT_EQ(platform::error_number(), platform::kChannelNotOpen);
+  EXPECT_FALSE(platform::__vbaFileOpen(2, 1, "x"));  // output is the writer's own
+  EXPECT_EQ(platform::error_number(), platform::kBadCall);
   std::int32_t value = 7;
   EXPECT_FALSE(platform::__vbaI4ErrVar("3.5", value));
-  EXPECT_EQ(platform::error_number(), platform::kNoWholeNumber);
   EXPECT_EQ(value, 7);
 }
 
 TEST_F(RuntimeTest, AFailureBeforeContinueOnFailureEndsTheRun) {
-  EXPECT_EXIT(platform::__vbaFileClose(1), ::testing::ExitedWithCode(platform::kExitStartFailed),
-              "Fehler: unerwarteter Fehler im Programm \\(Nummer 6");
+  EXPECT_EXIT(platform::__vbaFileOpen(platform::kModeInput, 3, "x"), ::testing::ExitedWithCode(platform::kExitStartFailed),
+              "Fehler: unerwarteter Fehler im Programm \\(Nummer 1");
 }
 
 TEST_F(RuntimeTest, ContinueOnFailureCanBeSwitchedOffAgain) {
   platform::__vbaOnError(-1);
   platform::__vbaOnError(0);
-  EXPECT_EXIT(platform::fail(platform::kBadCall), ::testing::ExitedWithCode(platform::kExitStartFailed),
+  EXPECT_EXIT(platform::record(platform::failure(platform::kBadCall, "x")), ::testing::ExitedWithCode(platform::kExitStartFailed),
               "Nummer 1");
 }
 

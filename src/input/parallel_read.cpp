@@ -67,7 +67,7 @@ void read_segment(const std::filesystem::path& name, Segment& segment, std::int3
   segment.opened = in.open_range(name, segment.begin, segment.end).ok();
   if (!segment.opened) return;
   segment.read = read_blocks(in, segment.table, node_count, options);
-  segment.read_failed = in.read_failed();
+  segment.read_failed = !in.read_error().ok();
 }
 
 // Reads the segments between `cuts`, the first into `table` on this thread,
@@ -119,20 +119,6 @@ bool same_as_one_pass(const std::vector<Segment>& segments) {
   return true;
 }
 
-// Merges the later segments' peaks into the first's table, in input order,
-// by the same rule: of equal magnitudes the earlier stays. Each thread that
-// read a segment merges a share of the nodes.
-void merge_now(PeakTable& table, const LaterPeaks& later, std::int32_t node_count, std::size_t threads) {
-  const auto shares = static_cast<std::int64_t>(threads);
-  auto share_start = [&](std::int64_t k) { return static_cast<std::int32_t>(1 + node_count * k / shares); };
-  std::vector<std::thread> helpers;
-  for (std::int64_t k = 1; k < shares; ++k) {
-    platform::start_job(helpers, [&, k] { merge_later_peaks(table, later, share_start(k), share_start(k + 1) - 1); });
-  }
-  merge_later_peaks(table, later, share_start(0), share_start(1) - 1);
-  platform::finish_jobs(helpers);
-}
-
 }  // namespace
 
 int segments_within_budget(std::int32_t node_count) {
@@ -172,7 +158,7 @@ bool read_blocks_in_parallel(platform::InputChannel& in, PeakTable& table, std::
       options.later->tables.swap(later.tables);
       last_table = &options.later->tables.back();
     } else {
-      merge_now(table, later, node_count, segments.size());
+      merge_later_peaks(table, later, 1, node_count);
       last_table = &table;
     }
     read = BlocksRead{};

@@ -65,7 +65,8 @@ void warn(BlockLoop& loop, std::uint64_t line, const std::string& what, bool alw
   report_warning(loop.options, ", Zeile " + platform::with_thousands(line) + ": " + what);
 }
 
-std::string read_failure(const platform::InputChannel& in) { return " (" + in.read_failure() + ")"; }
+// The system's reason for a read that failed, as the warnings add it.
+std::string why_unread(const platform::InputChannel& in) { return " (" + in.read_error().reason + ")"; }
 
 std::string nodes_read(std::int32_t read, std::int32_t count) {
   return "nach Knoten " + platform::with_thousands(static_cast<std::uint64_t>(read)) + " von " +
@@ -204,7 +205,7 @@ At read_block(BlockLoop& loop) {
         return At::kEndOfData;
       case PairStatus::kReadError:
         warn(loop, pair.line,
-             "Lesefehler im " + step(loop) + " " + nodes_read(node - 1, loop.node_count) + read_failure(loop.in) +
+             "Lesefehler im " + step(loop) + " " + nodes_read(node - 1, loop.node_count) + why_unread(loop.in) +
                  "; die Daten enden hier.",
              true);
         loop.end_warned = true;
@@ -232,8 +233,8 @@ BlocksRead read_blocks(platform::InputChannel& in, PeakTable& table, std::int32_
   }
   count_progress(loop, 0);
   if (at == At::kEndOfData) {
-    if (in.read_failed()) {
-      if (!loop.end_warned) warn(loop, in.line_number(), "Lesefehler" + read_failure(in) + "; die Daten enden hier.", true);
+    if (!in.read_error().ok()) {
+      if (!loop.end_warned) warn(loop, in.line_number(), "Lesefehler" + why_unread(in) + "; die Daten enden hier.", true);
     } else if (in.ended_in_a_line_of_items()) {
       // Its last number may be cut short, inside a block or after it: the
       // file may have been copied or read while it was still being written.
@@ -254,8 +255,7 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
   do {
     result.count_line_number = in.line_number();
     if (!in.read_line(line)) {
-      result.read_failed = in.read_failed();
-      result.read_failure = in.read_failure();
+      result.read_error = in.read_error();
       return result;
     }
   } while (!starts_with(line, 2, "ND"));
@@ -298,7 +298,7 @@ ReadResult read_data_set(platform::InputChannel& in, PeakTable& table, std::int3
                                 " für kein Maximum.");
   }
   if (result.changed) report_warning(options, " wurde während des Lesens verändert (wird sie noch geschrieben?).");
-  if (result.blocks == 0 && !in.read_failed()) {
+  if (result.blocks == 0 && in.read_error().ok()) {
     report_warning(options, " enthält keinen Zeitschritt (TS); jeder Knoten erhält 0 und 0.");
   }
   if (result.damaged_places > 0) {

@@ -33,7 +33,7 @@ struct ReadOptions {
   ReadReports reports;
   // Where a read in segments leaves the tables of the later segments, to be
   // merged a chunk of nodes at a time while the result is printed; merged
-  // at once when null.
+  // at once, on this thread, when null (a reader that writes nothing).
   LaterPeaks* later = nullptr;
 };
 
@@ -45,8 +45,7 @@ struct ReadResult {
   std::uint64_t count_line_number = 0;
   std::string count_line;            // as read
   bool count_line_too_long = false;  // longer than kLineKeep: its count is not read
-  bool read_failed = false;          // before the count line: the file could not be read
-  std::string read_failure;          // the system's reason
+  platform::Status read_error;       // before the count line: the file could not be read
   std::uint64_t damaged_places = 0;  // pairs, blocks and lines lost to damage, each warned about
   std::uint64_t nan_pairs = 0;       // pairs with a NaN, never a peak; warned about once
   std::uint64_t blocks = 0;          // block headers read

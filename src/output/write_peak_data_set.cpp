@@ -7,12 +7,13 @@
 #include <thread>
 #include <vector>
 
-#include "platform/channels.h"
+#include "platform/files/file_calls.h"
+#include "platform/files/print.h"
+#include "platform/files/replace_file.h"
 #include "platform/jobs.h"
 
 namespace {
 
-constexpr int kChannel = 3;
 constexpr int kMostWriters = 8;
 using platform::kItemInteger;
 using platform::kItemText;
@@ -40,10 +41,11 @@ Status print_nodes(platform::OutputChannel& out, std::int32_t first, std::int32_
 // The node lines in chunks that the threads take in turn: each prints its
 // chunk into memory, waits until the chunks before it are in the file and
 // writes it, so that while one thread writes the others print. Memory stays
-// at a chunk per thread. The first failure in the file's order is returned,
-// with its own reason, and stops every thread.
-Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_count, const PeakTable& table,
-                               int threads, std::int32_t chunk, const WriteOptions& options) {
+// at a chunk per thread. One thread is the same loop, alone. The first
+// failure in the file's order is returned, with its own reason, and stops
+// every thread.
+Status print_node_lines(platform::OutputChannel& file, std::int32_t node_count, const PeakTable& table, int threads,
+                        std::int32_t chunk, const WriteOptions& options) {
   const std::int64_t chunks = (std::int64_t{node_count} + chunk - 1) / chunk;
   const std::thread::id reporter = std::this_thread::get_id();
   std::mutex mutex;
@@ -71,7 +73,8 @@ Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_
         if (turn < 0) return;
       }
       // Only the thread whose turn it is writes.
-      if (status.ok() && !memory.write_memory_to(file)) status = file.failure();
+      if (status.ok() && !file.write_bytes(memory.printed())) status = file.failure();
+      memory.empty();
       {
         const std::lock_guard lock(mutex);
         if (status.ok()) {
@@ -83,6 +86,7 @@ Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_
       }
       turn_changed.notify_all();
       if (!status.ok()) return;
+      // The progress comes from one thread, the caller's, whose line it is.
       if (options.printed && std::this_thread::get_id() == reporter) options.printed(last);
     }
   };
@@ -95,27 +99,17 @@ Status print_nodes_in_parallel(platform::OutputChannel& file, std::int32_t node_
   return {};
 }
 
-Status write_lines(std::int32_t node_count, const PeakTable& table, const WriteOptions& options) {
-  if (!platform::__vbaPrintFile(kChannel, kTextLine, std::string_view("VECTOR")) ||
-      !platform::__vbaPrintFile(kChannel, kCountLine, std::string_view("ND  "), node_count) ||
-      !platform::__vbaPrintFile(kChannel, kTextLine, std::string_view("ST  0")) ||
-      !platform::__vbaPrintFile(kChannel, kTextLine, std::string_view("TS  0.0"))) {
-    return platform::failure_of_this_thread();
+Status write_lines(platform::OutputChannel& file, std::int32_t node_count, const PeakTable& table,
+                   const WriteOptions& options) {
+  for (const Status& printed : {platform::print(file, kTextLine, std::string_view("VECTOR")),
+                                platform::print(file, kCountLine, std::string_view("ND  "), node_count),
+                                platform::print(file, kTextLine, std::string_view("ST  0")),
+                                platform::print(file, kTextLine, std::string_view("TS  0.0"))}) {
+    if (!printed.ok()) return printed;
   }
-  platform::OutputChannel& file = *platform::output_channel(kChannel);
-  const int threads = std::min(options.writers, kMostWriters);
-  const std::int32_t chunk = std::max(options.nodes_per_chunk, 1);
-  if (threads >= 2 && node_count >= options.parallel_from_nodes) {
-    return print_nodes_in_parallel(file, node_count, table, threads, chunk, options);
-  }
-  for (std::int64_t first = 1; first <= node_count; first += chunk) {
-    const auto last = static_cast<std::int32_t>(std::min<std::int64_t>(first + chunk - 1, node_count));
-    if (options.before_printing) options.before_printing(static_cast<std::int32_t>(first), last);
-    const Status status = print_nodes(file, static_cast<std::int32_t>(first), last, table);
-    if (!status.ok()) return status;
-    if (options.printed) options.printed(last);
-  }
-  return {};
+  const bool in_parallel = options.writers >= 2 && node_count >= options.parallel_from_nodes;
+  const int threads = in_parallel ? std::min(options.writers, kMostWriters) : 1;
+  return print_node_lines(file, node_count, table, threads, std::max(options.nodes_per_chunk, 1), options);
 }
 
 }  // namespace
@@ -123,22 +117,19 @@ Status write_lines(std::int32_t node_count, const PeakTable& table, const WriteO
 WriteResult write_peak_data_set(const std::filesystem::path::string_type& prefix, std::int32_t node_count,
                                 const PeakTable& table, const WriteOptions& options) {
   WriteResult result;
-  const std::filesystem::path name(prefix + std::filesystem::path("KASOR_max.dat").native());
-  if (!platform::__vbaFileOpen(platform::kModeOutput, -1, kChannel, name)) {
-    result.status = platform::failure_of_this_thread();
-    return result;
-  }
+  const std::filesystem::path name = platform::file_in_folder(prefix, "KASOR_max.dat");
+  platform::OutputChannel file;
+  result.status = file.open_file(name);
+  if (!result.status.ok()) return result;
   // A write that fails stops the writing, and the unfinished file goes.
   if (options.printed) options.printed(0);
-  result.status = write_lines(node_count, table, options);
+  result.status = write_lines(file, node_count, table, options);
   if (!result.status.ok()) {
-    platform::discard_output(kChannel);
+    file.discard();
     return result;
   }
-  if (!platform::__vbaFileClose(kChannel)) {
-    result.status = platform::failure_of_this_thread();
-    return result;
-  }
+  result.status = file.close();
+  if (!result.status.ok()) return result;
   // The new name lives in the folder: until the folder is on the disk, a
   // power cut can bring back the older result.
   const Status durable = platform::make_name_durable(name);

@@ -70,10 +70,8 @@ void merge_later_peaks(PeakTable& table, const LaterPeaks& later, std::int32_t f
 // for every pair offered to a node whose peak is infinite.
 void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, float y, platform::Decimal x_read,
                                platform::Decimal y_read) {
-  auto exact = [](float a, float b) {
-    return platform::square_root(platform::__vbaPowerR8(a, 2.0) + platform::__vbaPowerR8(b, 2.0));
-  };
-  if (exact(x, y) > exact(table.x[node], table.y[node])) {
+  // The magnitudes in double, rooted as the rule says: rounding can make two sums' roots equal.
+  if (platform::square_root(sum_of_squares(x, y)) > platform::square_root(sum_of_squares(table.x[node], table.y[node]))) {
     table.x[node] = x;
     table.y[node] = y;
     table.x_read[node] = x_read;

@@ -45,12 +45,11 @@ void clear_peak_table(PeakTable& table, std::int32_t nodes);
 // interrupts the other cores.
 void prepare_peak_table(PeakTable& table, std::int32_t nodes);
 
-// The magnitude of (x, y): widened to double, squared, added and rooted in
-// double, then rounded once to single precision.
-inline float magnitude_of(float x, float y) {
-  const double xx = platform::__vbaPowerR8(static_cast<double>(x), 2.0);
-  const double yy = platform::__vbaPowerR8(static_cast<double>(y), 2.0);
-  return static_cast<float>(platform::square_root(xx + yy));
+// The square of (x, y)'s magnitude: x and y widened to double, squared and
+// added in double. The magnitude is its root in double, rounded once to
+// single precision. (offer_avx2 computes the same four nodes at a time.)
+inline double sum_of_squares(float x, float y) {
+  return platform::__vbaPowerR8(static_cast<double>(x), 2.0) + platform::__vbaPowerR8(static_cast<double>(y), 2.0);
 }
 
 // Both magnitudes beyond the single-precision range; decided in double.
@@ -64,8 +63,7 @@ void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, flo
 inline void offer(PeakTable& table, std::int32_t node, float x, float y, platform::Decimal x_read = 0,
                   platform::Decimal y_read = 0) {
   if (node < 1 || node > kNodeCapacity) return;
-  const double sum = platform::__vbaPowerR8(static_cast<double>(x), 2.0) +
-                     platform::__vbaPowerR8(static_cast<double>(y), 2.0);
+  const double sum = sum_of_squares(x, y);
   const float peak = table.magnitude[node];
   // The root is only taken when it can matter. The peak's square is exact in
   // double, and its root is the peak itself; rounding is monotonic, so a sum
@@ -128,18 +126,13 @@ inline void merge_peak(PeakTable& table, std::int32_t node, const PeakTable& lat
   }
 }
 
-// The node's peak vector. Fails (and leaves x and y) outside 1 to kNodeCapacity.
-inline bool peak(const PeakTable& table, std::int32_t node, float& x, float& y) {
+// The node's peak vector, with the decimals x and y were read from, or 0.
+// Fails (and leaves them) outside 1 to kNodeCapacity.
+inline bool peak(const PeakTable& table, std::int32_t node, float& x, float& y, platform::Decimal& x_read,
+                 platform::Decimal& y_read) {
   if (node < 1 || node > kNodeCapacity) return false;
   x = table.x[node];
   y = table.y[node];
-  return true;
-}
-
-// The same, with the decimals x and y were read from, or 0.
-inline bool peak(const PeakTable& table, std::int32_t node, float& x, float& y, platform::Decimal& x_read,
-                 platform::Decimal& y_read) {
-  if (!peak(table, node, x, y)) return false;
   x_read = table.x_read[node];
   y_read = table.y_read[node];
   return true;

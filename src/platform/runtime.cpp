@@ -72,8 +72,6 @@ std::string windows_reason(unsigned long code) {
 
 int error_number() { return g_error; }
 
-const std::string& error_reason() { return g_reason; }
-
 Status failure_of_this_thread() { return failure(static_cast<Error>(g_error), g_reason); }
 
 bool record(const Status& status) {
@@ -89,10 +87,7 @@ bool record(const Status& status) {
 
 void __vbaOnError(int mode) { g_continue_on_failure = (mode == -1); }
 
-bool __vbaI4ErrVar(std::string_view text, std::int32_t& value) {
-  if (parse_whole_number(text, value)) return true;
-  return fail(kNoWholeNumber, std::string(text.substr(0, 40)));
-}
+bool __vbaI4ErrVar(std::string_view text, std::int32_t& value) { return parse_whole_number(text, value); }
 
 void reset_error_number() {
   g_error = kNoError;

@@ -24,13 +24,9 @@ enum Error : int {
   kAccessDenied = 4,    // exists, but cannot be opened: a folder, no permission, locked
   kChannelInUse = 5,
   kChannelNotOpen = 6,
-  kPastEnd = 7,         // input past the end of the file
-  kNotANumber = 8,      // an item that is no number, consumed
-  kLineNotData = 9,     // the first item of a line is no number; the line is left unread
   kWriteFailed = 10,    // disk full, rename refused, ...
   kReadFailed = 11,
   kOutOfRange = 12,     // an index outside a table
-  kNoWholeNumber = 13,  // a text that is no 32-bit whole number
   kNoFolder = 14,       // the working folder cannot be found
   kNameAmbiguous = 15,  // several entries have the name apart from case; none is taken
   kWriteProtected = 16, // a file the user may not write, which is kept so
@@ -65,17 +61,14 @@ std::string windows_reason(unsigned long code);
 // Nothing in the program clears it.
 int error_number();
 
-// A short description of the latest failure on this thread.
-const std::string& error_reason();
-
 // The latest failure on this thread, as a value.
 Status failure_of_this_thread();
 
 // Records a failure as this thread's error number and returns false, so that
-// a service can end with `return record(...)`. Before __vbaOnError(-1) a
-// failure ends the run instead: one line on standard error and exit status 5.
+// a service of the channels' face can end with `return record(...)`. Before
+// __vbaOnError(-1) a failure ends the run instead: one line on standard error
+// and exit status 5. Everywhere else a failure is a Status, returned.
 bool record(const Status& status);
-inline bool fail(Error error, std::string reason = {}) { return record(failure(error, std::move(reason))); }
 
 // -1 switches on continue-on-failure; 0 switches it off again.
 void __vbaOnError(int mode);
@@ -84,7 +77,7 @@ void __vbaOnError(int mode);
 inline constexpr int kExitStartFailed = 5;
 
 // Converts `text` to a 32-bit signed whole number (numbers/whole_number.h);
-// a text that is none fails, and `value` keeps what it held.
+// false for a text that is none, and `value` keeps what it held.
 bool __vbaI4ErrVar(std::string_view text, std::int32_t& value);
 
 // This thread's error number back to 0, as at the program's start. Only for

@@ -1,5 +1,3 @@
-#include <new>
-
 #include "platform/system/console.h"
 #include "platform/system/interruption.h"
 #include "platform/system/process.h"
@@ -19,18 +17,12 @@ int main(int argc, char** argv) {
     case Asked::kRun:
       break;
   }
-  // Scripts may pass arguments; they are said to be ignored, and the run goes on.
-  platform::report(ignored_arguments(argc, argv));
   platform::answer_interruptions();
-  // The working folder says everything else.
-  int status;
-  try {
-    status = run(options_for_this_machine());
-  } catch (const std::bad_alloc&) {
-    // Whatever was unfinished goes as the program ends; an older result stays.
-    platform::report("Fehler: nicht genug freier Speicher; nichts geschrieben.\n");
-    status = kExitNoMemory;
-  }
+  // The working folder says everything else. Scripts may pass arguments;
+  // they are said to be ignored, and the run goes on.
+  RunOptions options = options_for_this_machine();
+  options.notice = ignored_arguments(argc, argv);
+  const int status = run(options);
   show_what_nobody_saw(status);
   return status;
 }

@@ -3,12 +3,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "peak/peak_table.h"
 #include "platform/channels.h"
+#include "platform/files/file_calls.h"
+#include "platform/files/replace_file.h"
 #include "platform/numbers/thousands.h"
 #include "platform/runtime.h"
 #include "platform/system/console.h"
@@ -18,8 +21,6 @@
 #include "run/status_line.h"
 
 namespace {
-
-constexpr int kInputChannel = 1;
 
 // A line of the input as a message shows it: at most 40 characters, each
 // control character and each byte that is no UTF-8 as "?".
@@ -58,7 +59,7 @@ std::string why_not_found(const std::filesystem::path::string_type& prefix, cons
   if (opened.error == platform::kNoFolder) {
     return "Der Arbeitsordner ist nicht mehr vorhanden (" + opened.reason + ").\n";
   }
-  const std::filesystem::path input(prefix + std::filesystem::path("KASOR.dat").native());
+  const std::filesystem::path input = platform::file_in_folder(prefix, "KASOR.dat");
   std::string cause;
   std::error_code ignored;
   if (opened.error == platform::kNameAmbiguous) {
@@ -78,19 +79,12 @@ std::string why_not_found(const std::filesystem::path::string_type& prefix, cons
   return "Gesucht im Ordner " + utf8(input.parent_path()) + ": " + cause + ".\n";
 }
 
-std::filesystem::path in_folder(const std::filesystem::path::string_type& prefix, const char* name) {
-  return std::filesystem::path(prefix + std::filesystem::path(name).native());
-}
-
 // The reading phase, then the writing phase. An input that is no data set, or
 // holds more nodes than the table, writes nothing: an older result is worth
 // more than an empty or short one.
-int read_and_write(PeakTable& table, const std::filesystem::path::string_type& prefix, const RunOptions& options) {
-  platform::InputChannel& in = *platform::input_channel(kInputChannel);
-  // On a terminal, a person watches: a progress line while reading, and a
-  // closing line once the result is written.
-  StatusLine status;
-  status.on_terminal = platform::is_terminal(stderr);
+int read_and_write(PeakTable& table, const std::filesystem::path::string_type& prefix, const RunOptions& options,
+                   StatusLine& status) {
+  platform::InputChannel& in = *platform::input_channel(platform::kInputChannel);
   ReadOptions read_options = options.read;
   read_options.reports.warning = [&status](const std::string& text) { say(status, text); };
   if (status.on_terminal) {
@@ -105,10 +99,10 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   read_options.later = &later;
   std::int32_t node_count = 0;
   const ReadResult read = read_data_set(in, table, node_count, read_options);
-  platform::__vbaFileClose(kInputChannel);
+  platform::__vbaFileClose(platform::kInputChannel);
   clear_status(status);
-  if (read.read_failed) {
-    say(status, "Fehler: KASOR.dat konnte nicht gelesen werden (" + read.read_failure + "); nichts geschrieben.\n");
+  if (!read.read_error.ok()) {
+    say(status, "Fehler: KASOR.dat konnte nicht gelesen werden (" + read.read_error.reason + "); nichts geschrieben.\n");
     return kExitNotADataSet;
   }
   if (!read.count_line_found) {
@@ -148,7 +142,7 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
       return kExitNoMemory;
     } else if (failed.error == platform::kNoTemporary) {
       say(status, "Fehler: KASOR_max.dat konnte nicht geschrieben werden: im Ordner " +
-                      utf8(in_folder(prefix, "KASOR_max.dat").parent_path()) +
+                      utf8(platform::file_in_folder(prefix, "KASOR_max.dat").parent_path()) +
                       " lässt sich keine Datei anlegen (" + failed.reason + "); eine vorhandene Datei bleibt unverändert.\n");
     } else {
       say(status, "Fehler: KASOR_max.dat konnte nicht geschrieben werden (" + failed.reason +
@@ -171,7 +165,67 @@ int read_and_write(PeakTable& table, const std::filesystem::path::string_type& p
   return read.clean() ? kExitOk : kExitDamagedInput;
 }
 
+// The run, step by step; messages through `status`.
+int run_steps(const RunOptions& options, StatusLine& status) {
+  static_assert(kExitNoMemory == platform::kExitStartFailed);
+  PeakTable table;
+  // Without its table the run cannot start: nothing is opened.
+  if (!create_peak_table(table)) {
+    const std::uint64_t megabytes = (kPeakTableBytesPerNode * (kNodeCapacity + 1) + 500'000) / 1'000'000;
+    say(status, "Fehler: nicht genug freier Speicher für die Knotentabelle (" + std::to_string(megabytes) +
+                    " MB); nichts gelesen, nichts geschrieben.\n");
+    return kExitNoMemory;
+  }
+  platform::__vbaOnError(-1);
+
+  // A working folder that cannot be found opens nothing, anywhere: its failure
+  // is reported as a missing input.
+  std::filesystem::path::string_type prefix;
+  std::string reason;
+  if (!platform::working_folder(prefix, reason)) {
+    platform::record(platform::failure(platform::kNoFolder, reason));
+  } else {
+    prefix += platform::kPathSeparator;
+    platform::remove_dead_temporaries(platform::file_in_folder(prefix, "KASOR_max.dat"));
+    platform::__vbaFileOpen(platform::kModeInput, platform::kInputChannel, platform::file_in_folder(prefix, "KASOR.dat"));
+  }
+
+  int exit_status = kExitOk;
+  if (platform::error_number() == platform::kOutOfMemory) {
+    // The file is there; the memory to read it is not.
+    say(status, "Fehler: nicht genug freier Speicher für den Lesepuffer; nichts gelesen, nichts geschrieben.\n");
+    exit_status = kExitNoMemory;
+  } else if (platform::error_number() > 0) {
+    const platform::Status opened = platform::failure_of_this_thread();
+    platform::message_box("KASOR.dat nicht gefunden!", platform::kStyleCritical, "Fehler");
+    say(status, why_not_found(prefix, opened));
+    exit_status = kExitNoInput;
+  } else {
+    exit_status = read_and_write(table, prefix, options, status);
+  }
+
+  platform::close_all_channels();
+  release_peak_table(table);
+  return exit_status;
+}
+
 }  // namespace
+
+int run(const RunOptions& options) {
+  // On a terminal, a person watches: a progress line while reading, and a
+  // closing line once the result is written. Every message goes through it.
+  StatusLine status;
+  status.on_terminal = platform::is_terminal(stderr);
+  say(status, options.notice);
+  try {
+    return run_steps(options, status);
+  } catch (const std::bad_alloc&) {
+    // Whatever was unfinished goes as the program ends; an older result stays.
+    platform::close_all_channels();
+    say(status, "Fehler: nicht genug freier Speicher; nichts geschrieben.\n");
+    return kExitNoMemory;
+  }
+}
 
 RunOptions options_for_this_machine() {
   RunOptions options;
@@ -184,48 +238,6 @@ RunOptions options_for_this_machine() {
   return options;
 }
 
-int run(const RunOptions& options) {
-  static_assert(kExitNoMemory == platform::kExitStartFailed);
-  PeakTable table;
-  // Without its table the run cannot start: nothing is opened.
-  if (!create_peak_table(table)) {
-    const std::uint64_t megabytes = (kPeakTableBytesPerNode * (kNodeCapacity + 1) + 500'000) / 1'000'000;
-    platform::report("Fehler: nicht genug freier Speicher für die Knotentabelle (" + std::to_string(megabytes) +
-                     " MB); nichts gelesen, nichts geschrieben.\n");
-    return kExitNoMemory;
-  }
-  platform::__vbaOnError(-1);
-
-  // A working folder that cannot be found opens nothing, anywhere: its failure
-  // is reported as a missing input.
-  std::filesystem::path::string_type prefix;
-  std::string reason;
-  if (!platform::working_folder(prefix, reason)) {
-    platform::fail(platform::kNoFolder, reason);
-  } else {
-    prefix += platform::kPathSeparator;
-    platform::remove_dead_temporaries(in_folder(prefix, "KASOR_max.dat"));
-    platform::__vbaFileOpen(platform::kModeInput, -1, kInputChannel, in_folder(prefix, "KASOR.dat"));
-  }
-
-  int status = kExitOk;
-  if (platform::error_number() == platform::kOutOfMemory) {
-    // The file is there; the memory to read it is not.
-    platform::report("Fehler: nicht genug freier Speicher für den Lesepuffer; nichts gelesen, nichts geschrieben.\n");
-    status = kExitNoMemory;
-  } else if (platform::error_number() > 0) {
-    const platform::Status opened = platform::failure_of_this_thread();
-    platform::message_box("KASOR.dat nicht gefunden!", platform::kStyleCritical, "Fehler");
-    platform::report(why_not_found(prefix, opened));
-    status = kExitNoInput;
-  } else {
-    status = read_and_write(table, prefix, options);
-  }
-
-  platform::close_all_channels();
-  release_peak_table(table);
-  return status;
-}
 
 std::string box_text(std::string_view messages) {
   constexpr std::size_t kFirst = 6;

@@ -18,6 +18,8 @@ inline constexpr int kExitNoMemory = 5;       // not enough memory for the peak 
 struct RunOptions {
   ReadOptions read;
   WriteOptions write;
+  // Said before the run starts: that arguments are ignored, say.
+  std::string notice;
 };
 
 // The options for this machine: a segment and a writer for each core the

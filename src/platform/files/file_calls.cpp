@@ -36,6 +36,10 @@ Faults* faults() { return g_faults.load(std::memory_order_relaxed); }
 
 void install_faults(Faults* installed) { g_faults.store(installed, std::memory_order_relaxed); }
 
+std::filesystem::path file_in_folder(const std::filesystem::path::string_type& prefix, std::string_view name) {
+  return std::filesystem::path(prefix + std::filesystem::path(name).native());
+}
+
 std::unique_ptr<char[]> new_buffer(std::size_t size, Buffer use) {
   Faults* const f = faults();
   if (f && f->memory_output && use == Buffer::kMemory) return nullptr;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "platform/files/faults.h"
 
@@ -17,6 +18,10 @@ namespace platform {
 // Failures that a test makes happen in the calls below, for the whole
 // process, until it installs none (nullptr) again. A run never installs any.
 void install_faults(Faults* faults);
+
+// The file `name` in the folder that `prefix` names: the folder's path and
+// its separator.
+std::filesystem::path file_in_folder(const std::filesystem::path::string_type& prefix, std::string_view name);
 
 // Opens `name` for reading: a descriptor, or -1.
 int open_for_reading(const std::filesystem::path& name, int& error);

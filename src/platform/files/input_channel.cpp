@@ -65,7 +65,7 @@ Status InputChannel::start(int fd, const char* memory, std::size_t size, std::ui
   base_ = source_offset_ = base;
   pos_ = end_ = filled_ = 0;
   buffer_[0] = '\0';
-  source_done_ = exhausted_ = read_error_ = changed_ = line_cut_ = false;
+  source_done_ = exhausted_ = changed_ = line_cut_ = false;
   before_buffer_ = '\n';
   line_fresh_ = last_byte_line_end_ = true;
   line_ = 1;
@@ -75,7 +75,7 @@ Status InputChannel::start(int fd, const char* memory, std::size_t size, std::ui
   raw_pos_ = raw_end_ = 0;
   mapped_pos_ = 0;
   mapped_bytes_ = 0;
-  read_failure_.clear();
+  read_error_ = {};
   // Nothing is read yet: a read that fails belongs to the reading, not to the opening.
   first_fill_ = base == 0;
   return {};
@@ -199,10 +199,7 @@ std::size_t InputChannel::take(char* data, std::size_t size) {
   source_offset_ += got;
   if (got == asked && file_left_ > 0) return got;
   source_done_ = true;
-  if (error != 0) {
-    read_error_ = true;
-    read_failure_ = system_reason(error);
-  }
+  if (error != 0) read_error_ = failure(kReadFailed, system_reason(error), name_);
   return got;
 }
 
@@ -281,7 +278,7 @@ bool InputChannel::refill() {
   fill();
   if (exhausted_ && whole_file_ && fd_ >= 0) changed();
   std::size_t end = filled_;
-  if (!exhausted_ || read_error_ || changed_) {
+  if (!exhausted_ || !read_error_.ok() || changed_) {
     // Up to the last line end: the rest of the line is still to come, or
     // never will come whole.
     while (end > pos_ && !is_line_end(data[end - 1])) --end;

@@ -137,10 +137,9 @@ class InputChannel {
   std::uint64_t line_number() const { return line_; }
   // The offset in the file of the next byte.
   std::uint64_t offset() const { return encoding_ == Encoding::kBytes ? base_ + pos_ : utf16_offset(); }
-  // True once a read of the file failed; the data ended at the last line end
-  // before it, and read_failure() says why.
-  bool read_failed() const { return read_error_; }
-  const std::string& read_failure() const { return read_failure_; }
+  // Not ok once a read of the file failed: the data ended at the last line
+  // end before it, and the reason says why.
+  const Status& read_error() const { return read_error_; }
   // The file opened, as found; empty for memory input.
   const std::filesystem::path& name() const { return name_; }
   // The size of the file when it was opened; false for memory input, a pipe or a device.
@@ -197,7 +196,6 @@ class InputChannel {
   bool exhausted_ = false;           // nothing beyond filled_
   bool whole_file_ = false;          // a whole file: its encoding and changes are looked at
   bool first_fill_ = false;          // the start of the data is still to be read
-  bool read_error_ = false;
   bool changed_ = false;
   bool last_byte_line_end_ = true;
   bool line_fresh_ = true;       // only separators read since the last line end
@@ -206,7 +204,7 @@ class InputChannel {
   std::uint64_t line_ = 1;       // number of the line that pos_ is in
   std::uint64_t failed_line_ = 0;  // the line of the latest item that was no number
   std::string scratch_;          // a number's text, rewritten for the general conversion
-  std::string read_failure_;
+  Status read_error_;
   FileStamp opened_;
   // UTF-16: the bytes read and not yet turned into UTF-8.
   Encoding encoding_ = Encoding::kBytes;

@@ -76,25 +76,15 @@ void OutputChannel::discard() {
   reset();
 }
 
-Status OutputChannel::take_memory(std::string& bytes) {
-  if (!is_open() || to_file_) return platform::failure(kBadCall, "not memory output");
+std::string_view OutputChannel::printed() {
+  if (collected_.empty()) return std::string_view(buffer_.get(), end_);  // all of it still in the buffer
   flush();
-  bytes = std::move(collected_);
-  reset();
-  return {};
+  return collected_;
 }
 
-bool OutputChannel::write_memory_to(OutputChannel& file) {
-  bool written;
-  if (collected_.empty()) {  // all of it still in the buffer
-    written = file.write_bytes(std::string_view(buffer_.get(), end_));
-  } else {
-    flush();
-    written = file.write_bytes(collected_);
-    collected_.clear();
-  }
+void OutputChannel::empty() {
+  collected_.clear();
   end_ = column_ = 0;
-  return written;
 }
 
 bool OutputChannel::write_bytes(std::string_view bytes) {

@@ -26,7 +26,7 @@ class OutputChannel {
 
   // Starts a replacement of `target`.
   Status open_file(const std::filesystem::path& target);
-  // Output into memory, handed over whole by take_memory.
+  // Output into memory, read with printed().
   Status open_memory();
   bool is_open() const { return buffer_ != nullptr; }
 
@@ -36,14 +36,12 @@ class OutputChannel {
   Status close();
   // Closes and removes what was written; the target stays as it was.
   void discard();
-  // Memory output: hands over everything written and closes.
-  Status take_memory(std::string& bytes);
-
   // Writes `bytes` as they are; they are taken to end a line.
   bool write_bytes(std::string_view bytes);
-  // Memory output: writes what was printed so far to `file` and starts again
-  // empty, still open. False when `file` failed (file.failure() says how).
-  bool write_memory_to(OutputChannel& file);
+  // Memory output: what was printed since it was opened or emptied, valid
+  // until the next print; then empty() starts it again, still open.
+  std::string_view printed();
+  void empty();
 
   // For the print routine, which formats straight into the buffer: room for
   // `bytes` more at the end, written out first if need be. Returns where to

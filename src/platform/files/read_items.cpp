@@ -100,7 +100,7 @@ std::size_t InputChannel::read_plain_pairs(const PairBuffers& out, std::size_t c
 PairRead InputChannel::pair_stopped(ItemResult result) const {
   if (result == ItemResult::kLineNotData) return {PairStatus::kLineNotData, failed_line_};
   // A failed read: reported at the line it kept from being read.
-  if (read_error_) return {PairStatus::kReadError, line_};
+  if (!read_error_.ok()) return {PairStatus::kReadError, line_};
   // The end of the data: reported at the last line that was read.
   return {PairStatus::kEndOfData, line_ - (line_fresh_ ? 1 : 0)};
 }

@@ -38,10 +38,14 @@ Status create_temporary(Replacement& r, bool& exists) {
   int error = 0;
   const fs::path folder = r.temporary.has_parent_path() ? r.temporary.parent_path() : fs::path(".");
   for (int attempt = 0; attempt < 100; ++attempt) {
+    // Made and noted at once: an interruption finds it noted whenever it
+    // exists, and only a file this run made is removed by one.
+    defer_interruptions();
     const int file = open_retrying(r.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666, error);
+    if (file >= 0) note_unfinished_file(r.temporary.c_str());
+    resume_interruptions();
     exists = file < 0 && error == EEXIST;
     if (file < 0) return failure(kNoTemporary, system_reason(error), folder);
-    note_unfinished_file(r.temporary.c_str());  // only a file this run made is removed by a signal
     lock_retrying(file, LOCK_EX, error);
     struct stat st {};
     if (fstat(file, &st) == 0 && st.st_nlink == 0) {

@@ -8,7 +8,6 @@ namespace platform {
 
 enum : std::uint8_t {
   kSeparator = 1,  // between items: blank, tab, comma, CR, LF
-  kLineEnd = 2,    // CR, LF
   kDigit = 4,
   kStop = 8,       // ends a scan for the end of a line: CR, LF and the NUL after the buffer's data
 };
@@ -16,7 +15,7 @@ enum : std::uint8_t {
 inline constexpr std::array<std::uint8_t, 256> kCharClass = [] {
   std::array<std::uint8_t, 256> table{};
   for (unsigned char c : {' ', '\t', ','}) table[c] = kSeparator;
-  table['\r'] = table['\n'] = kSeparator | kLineEnd | kStop;
+  table['\r'] = table['\n'] = kSeparator | kStop;
   table[0] = kStop;
   for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = kDigit;
   return table;

@@ -83,6 +83,23 @@ void note_unfinished_file(const char* name) {
   g_unfinished_set = 1;
 }
 
+#ifndef _WIN32
+sigset_t g_mask_deferred;
+#endif
+
+void defer_interruptions() {
+#ifndef _WIN32
+  const sigset_t set = interruptions();
+  pthread_sigmask(SIG_BLOCK, &set, &g_mask_deferred);
+#endif
+}
+
+void resume_interruptions() {
+#ifndef _WIN32
+  pthread_sigmask(SIG_SETMASK, &g_mask_deferred, nullptr);
+#endif
+}
+
 void hold_interruptions() {
 #ifndef _WIN32
   const sigset_t set = interruptions();

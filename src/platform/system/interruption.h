@@ -19,6 +19,12 @@ void answer_interruptions();
 // The name is copied, so that a signal handler may use it.
 void note_unfinished_file(const char* name);
 
+// Holds interruptions back (POSIX) while a step runs that must not be cut in
+// two (a temporary file made, and noted as the run's), and lets them act
+// again after it.
+void defer_interruptions();
+void resume_interruptions();
+
 // Holds interruptions back (POSIX) and notes that the new result is taking
 // its name, so that an interruption from now on says it is new.
 void hold_interruptions();
