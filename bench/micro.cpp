@@ -112,7 +112,7 @@ void ReadPairs(benchmark::State& state) {
     platform::InputChannel in;
     if (!in.open_file(path).ok()) state.SkipWithError("open failed");
     float x, y, sum = 0;
-    while (in.read_pair(x, y).status == platform::PairStatus::kRead) sum += x + y;
+    while (read_pair(in, x, y).status == PairStatus::kRead) sum += x + y;
     benchmark::DoNotOptimize(sum);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * pairs));
@@ -134,16 +134,16 @@ void ReadPlainPairs(benchmark::State& state) {
   platform::__vbaOnError(-1);
   float xy[2 * 256 + 8];
   platform::Decimal read[2 * 256 + 8];
-  const platform::PairBuffers buffers{xy, read};
+  const PairBuffers buffers{xy, read};
   for (auto _ : state) {
     platform::InputChannel in;
     if (!in.open_file(path).ok()) state.SkipWithError("open failed");
     float x, y, sum = 0;
     for (;;) {
-      const std::size_t run = in.read_plain_pairs(buffers, 256, way.parse_pairs);
+      const std::size_t run = read_plain_pairs(in, buffers, 256, way.parse_pairs);
       sum += xy[0];  // not a sum of every value: its chain of additions would be timed too
       if (run == 256) continue;
-      if (in.read_pair(x, y).status != platform::PairStatus::kRead) break;
+      if (read_pair(in, x, y).status != PairStatus::kRead) break;
       sum += x + y;
     }
     benchmark::DoNotOptimize(sum);
@@ -174,7 +174,7 @@ void OfferBlock(benchmark::State& state) {
   for (auto _ : state) {
     for (std::int32_t node = 1; node <= kNodeCapacity; node += 256) {
       const auto i = static_cast<std::size_t>(node - 1);
-      const platform::PairBuffers pairs{xy.data() + 2 * i, none.data() + 2 * i};
+      const PairBuffers pairs{xy.data() + 2 * i, none.data() + 2 * i};
       way.offer_run(table, node, pairs, std::min<std::size_t>(256, kNodeCapacity - i));
     }
     benchmark::ClobberMemory();

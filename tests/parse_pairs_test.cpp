@@ -2,7 +2,7 @@
 // the same values, the same damage at the same lines, the reader left at the
 // same place, whatever the layout.
 
-#include "platform/numbers/parse_pairs.h"
+#include "input/ways.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "input/ways.h"
 #include "platform/files/input_channel.h"
 #include "platform/system/cpu.h"
 #include "sweep.h"
 
 namespace {
-
-using platform::PairStatus;
 
 struct Step {
   PairStatus status;
@@ -59,7 +56,7 @@ Reading read(const std::string& bytes, std::size_t pairs, const Way* way, std::s
   platform::Decimal read[2 * 256 + 8];
   while (r.steps.size() < pairs) {
     if (way) {
-      const std::size_t run = in.read_plain_pairs({xy, read}, std::min(most_in_a_run, pairs - r.steps.size()), way->parse_pairs);
+      const std::size_t run = read_plain_pairs(in, {xy, read}, std::min(most_in_a_run, pairs - r.steps.size()), way->parse_pairs);
       for (std::size_t i = 0; i < 2 * run; ++i) {
         if (i % 2 == 0) {
           r.steps.push_back({PairStatus::kRead, 0, std::bit_cast<std::uint32_t>(xy[i]), std::bit_cast<std::uint32_t>(xy[i + 1])});
@@ -69,7 +66,7 @@ Reading read(const std::string& bytes, std::size_t pairs, const Way* way, std::s
       if (r.steps.size() == pairs) break;
     }
     float x = 0, y = 0;
-    const platform::PairRead pair = in.read_pair(x, y);
+    const PairRead pair = read_pair(in, x, y);
     const bool read = pair.status == PairStatus::kRead;
     r.steps.push_back({pair.status, read ? 0 : pair.line, read ? std::bit_cast<std::uint32_t>(x) : 0,
                        read ? std::bit_cast<std::uint32_t>(y) : 0});

@@ -158,14 +158,13 @@ void count_nan(BlockLoop& loop, std::uint64_t line) {
 // is not offered; a block cut short ends at the header or end marker that
 // cut it, which is then in hand.
 At read_block(BlockLoop& loop) {
-  using platform::PairStatus;
   float x = 0, y = 0;
   for (std::int32_t node = 1; node <= loop.node_count; ++node) {
     // Pairs laid out the common way are read and offered a run at a time;
     // the pair after a run is read on its own, damage and all.
     const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(kRun, std::int64_t{loop.node_count} - node + 1));
-    const platform::PairBuffers pairs{loop.xy, loop.read};
-    const std::size_t run = loop.in.read_plain_pairs(pairs, wanted, loop.options.way->parse_pairs);
+    const PairBuffers pairs{loop.xy, loop.read};
+    const std::size_t run = read_plain_pairs(loop.in, pairs, wanted, loop.options.way->parse_pairs);
     loop.options.way->offer_run(loop.table, node, pairs, run);
     node += static_cast<std::int32_t>(run);
     count_progress(loop);
@@ -173,7 +172,7 @@ At read_block(BlockLoop& loop) {
       --node;  // the loop goes on after the run
       continue;
     }
-    const platform::PairRead pair = loop.in.read_pair(x, y);
+    const PairRead pair = read_pair(loop.in, x, y);
     switch (pair.status) {
       case PairStatus::kRead:
         if (x != x || y != y) {

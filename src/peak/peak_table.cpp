@@ -79,7 +79,7 @@ void offer_beyond_single_range(PeakTable& table, std::int32_t node, float x, flo
   }
 }
 
-void offer_run_scalar(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs, std::size_t count) {
+void offer_run_scalar(PeakTable& table, std::int32_t first, const PairBuffers& pairs, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     offer(table, first + static_cast<std::int32_t>(i), pairs.xy[2 * i], pairs.xy[2 * i + 1], pairs.read[2 * i],
           pairs.read[2 * i + 1]);

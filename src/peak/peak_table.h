@@ -9,7 +9,6 @@
 
 #include "platform/numbers/decimal.h"
 #include "platform/numbers/math.h"
-#include "platform/numbers/parse_pairs.h"
 
 inline constexpr std::int32_t kNodeCapacity = 2'200'000;
 
@@ -82,16 +81,21 @@ inline void offer(PeakTable& table, std::int32_t node, float x, float y, platfor
   if (peak == std::numeric_limits<float>::infinity()) offer_beyond_single_range(table, node, x, y, x_read, y_read);
 }
 
+// A run of pairs as the readers of runs leave it, x and y by turns: pair i is
+// (xy[2i], xy[2i + 1]), read from the decimals read[2i] and read[2i + 1], or
+// 0 where the way does not keep them. Room for 2 * count + 8 of each: a way
+// may write past the pairs it reads.
+struct PairBuffers {
+  float* xy;
+  platform::Decimal* read;
+};
+
 // Offers pair i of `pairs` to node first + i, for i from 0 to count - 1, as
 // offer does: a way of offering runs (the ways of reading, input/ways.h).
-using OfferRun = void (*)(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs,
-                          std::size_t count);
+using OfferRun = void (*)(PeakTable& table, std::int32_t first, const PairBuffers& pairs, std::size_t count);
 
 // Node after node.
-void offer_run_scalar(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs, std::size_t count);
-
-// Four nodes at a time, with AVX2. Only on a CPU with AVX2.
-void offer_run_avx2(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs, std::size_t count);
+void offer_run_scalar(PeakTable& table, std::int32_t first, const PairBuffers& pairs, std::size_t count);
 
 // Tables filled from the later parts of an input, in input order, whose
 // peaks are still to be merged into the table of the part before them, a

@@ -5,8 +5,8 @@ namespace platform {
 // Takes separators up to the next item. False at the end of the data.
 bool InputChannel::skip_separators() {
   for (;;) {
-    char* const data = buffer_.get();
-    const char* const limit = data + end_;
+    char* const data = source_.data();
+    const char* const limit = data + source_.end();
     const char* p = data + pos_;
     bool split_line_end = false;
     for (;;) {
@@ -16,7 +16,7 @@ bool InputChannel::skip_separators() {
         ++line_;
         line_fresh_ = true;
       } else if (ch == '\r') {
-        if (p + 1 == limit && !exhausted_) {  // a CR LF may be cut by the buffer's end
+        if (p + 1 == limit && !source_.exhausted()) {  // a CR LF may be cut by the buffer's end
           split_line_end = true;
           break;
         }
@@ -29,7 +29,7 @@ bool InputChannel::skip_separators() {
     }
     pos_ = static_cast<std::size_t>(p - data);
     if (!split_line_end && p != limit) return true;
-    if (!split_line_end && exhausted_) return false;
+    if (!split_line_end && source_.exhausted()) return false;
     refill();
   }
 }
@@ -37,15 +37,15 @@ bool InputChannel::skip_separators() {
 // Takes the rest of an item too long for the buffer.
 void InputChannel::skip_long_item() {
   for (;;) {
-    char* const data = buffer_.get();
+    char* const data = source_.data();
     const char* p = data + pos_;
     while (!(char_class(*p) & (kSeparator | kStop))) ++p;
     pos_ = static_cast<std::size_t>(p - data);
-    if (*p == '\0' && pos_ != end_) {
+    if (*p == '\0' && pos_ != source_.end()) {
       ++pos_;
       continue;
     }
-    if (pos_ == end_ && refill()) continue;
+    if (pos_ == source_.end() && refill()) continue;
     line_fresh_ = false;
     return;
   }
@@ -64,16 +64,16 @@ ItemResult InputChannel::read_item_slowly(std::uint8_t type, float& target) {
   const char* item_end;
   Scan scan;
   for (;;) {
-    const char* const data = buffer_.get();
-    scan = scan_single(data + pos_, data + end_, exhausted_, value, item_end, scratch_);
+    const char* const data = source_.data();
+    scan = scan_single(data + pos_, data + source_.end(), source_.exhausted(), value, item_end, scratch_);
     if (scan != Scan::kNeedMore) break;
     const bool more = refill();
-    if (pos_ == end_) return item_failed(ItemResult::kEndOfData);  // the data ended before the item
-    if (!more && !exhausted_) break;  // longer than the buffer: no number of ours
+    if (pos_ == source_.end()) return item_failed(ItemResult::kEndOfData);  // the data ended before the item
+    if (!more && !source_.exhausted()) break;  // longer than the buffer: no number of ours
   }
   if (scan == Scan::kNumber) {
     target = value;
-    pos_ = static_cast<std::size_t>(item_end - buffer_.get());
+    pos_ = static_cast<std::size_t>(item_end - source_.data());
     line_fresh_ = false;
     return ItemResult::kRead;
   }
@@ -81,28 +81,9 @@ ItemResult InputChannel::read_item_slowly(std::uint8_t type, float& target) {
   if (scan == Scan::kNeedMore) {
     skip_long_item();
   } else {
-    pos_ = static_cast<std::size_t>(item_end - buffer_.get());
+    pos_ = static_cast<std::size_t>(item_end - source_.data());
   }
   return item_failed(ItemResult::kUnreadable);
-}
-
-std::size_t InputChannel::read_plain_pairs(const PairBuffers& out, std::size_t count, ParsePairs parse) {
-  char* const data = buffer_.get();
-  const PlainRun run = parse(data + pos_, data + end_, out, count, scratch_);
-  if (run.pairs > 0) {
-    pos_ = static_cast<std::size_t>(run.end - data);
-    line_ += run.lines;
-    line_fresh_ = run.line_end_last;
-  }
-  return run.pairs;
-}
-
-PairRead InputChannel::pair_stopped(ItemResult result) const {
-  if (result == ItemResult::kLineNotData) return {PairStatus::kLineNotData, failed_line_};
-  // A failed read: reported at the line it kept from being read.
-  if (!read_error_.ok()) return {PairStatus::kReadError, line_};
-  // The end of the data: reported at the last line that was read.
-  return {PairStatus::kEndOfData, line_ - (line_fresh_ ? 1 : 0)};
 }
 
 }  // namespace platform

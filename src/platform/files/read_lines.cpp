@@ -31,12 +31,12 @@ const char* find_stop(const char* p) {
 }  // namespace
 
 bool InputChannel::read_line(std::string& line) {
-  if (pos_ == end_ && !refill()) return false;
+  if (pos_ == source_.end() && !refill()) return false;
   line.clear();
   bool cut = false;
   for (;;) {
-    char* const data = buffer_.get();
-    const char* const limit = data + end_;
+    char* const data = source_.data();
+    const char* const limit = data + source_.end();
     const char* const start = data + pos_;
     const char* p = find_stop(start);
     const std::size_t room = kLineKeep - line.size();
@@ -57,8 +57,8 @@ bool InputChannel::read_line(std::string& line) {
     ++p;
     pos_ = static_cast<std::size_t>(p - data);
     if (p[-1] == '\r') {
-      if (p == limit && !exhausted_) refill();
-      if (pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
+      if (p == limit && !source_.exhausted()) refill();
+      if (pos_ < source_.end() && source_.data()[pos_] == '\n') ++pos_;
     }
     ++line_;
     break;
@@ -71,9 +71,9 @@ bool InputChannel::read_line(std::string& line) {
 bool InputChannel::skip_to_line_starting(char first, char second) {
   char previous = '\n';  // the byte before pos_
   for (;;) {
-    if (pos_ == end_ && !refill()) return false;
-    char* const data = buffer_.get();
-    const char* const limit = data + end_;
+    if (pos_ == source_.end() && !refill()) return false;
+    char* const data = source_.data();
+    const char* const limit = data + source_.end();
     bool wait_for_more = false;
     for (const char* c = data + pos_; c < limit; ++c) {
       c = static_cast<const char*>(std::memchr(c, first, static_cast<std::size_t>(limit - c)));
@@ -97,8 +97,8 @@ bool InputChannel::skip_to_line_starting(char first, char second) {
       if (!refill()) return false;
       continue;
     }
-    if (end_ > pos_) previous = data[end_ - 1];
-    pos_ = end_;
+    if (source_.end() > pos_) previous = data[source_.end() - 1];
+    pos_ = source_.end();
   }
 }
 

@@ -1,18 +1,23 @@
-// Runs of pairs offered four nodes at a time with AVX2.
-#include "peak/peak_table.h"
+// The AVX2 way's offer: runs of pairs offered four nodes at a time.
+#include "input/ways.h"
 #include "platform/target.h"
 
 #if KASOR_AVX2_KERNELS
 #include <immintrin.h>
+
+namespace {
 
 // Four into `kept` where `take` is set.
 KASOR_AVX2 inline void keep(float* kept, __m128 offered, __m128 take) {
   _mm_storeu_ps(kept, _mm_blendv_ps(_mm_loadu_ps(kept), offered, take));
 }
 
-// Their sums of squares compared with their peaks' squares at once, and only
-// where a sum is larger (or a peak is infinite) is anything rooted or stored.
-KASOR_AVX2 void offer_run_avx2(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs,
+}  // namespace
+
+// Their sums of squares (sum_of_squares, four at once) compared with their
+// peaks' squares at once, and only where a sum is larger (or a peak is
+// infinite) is anything rooted or stored.
+KASOR_AVX2 void offer_run_avx2(PeakTable& table, std::int32_t first, const PairBuffers& pairs,
                                std::size_t count) {
   std::size_t i = 0;
   // Nodes outside the table are left to offer, which passes them over.
@@ -51,14 +56,14 @@ KASOR_AVX2 void offer_run_avx2(PeakTable& table, std::int32_t first, const platf
       }
     }
   }
-  const platform::PairBuffers rest{pairs.xy + 2 * i, pairs.read + 2 * i};
+  const PairBuffers rest{pairs.xy + 2 * i, pairs.read + 2 * i};
   offer_run_scalar(table, first + static_cast<std::int32_t>(i), rest, count - i);
 }
 
 #else
 
 // No AVX2 kernels here: this way is never chosen.
-void offer_run_avx2(PeakTable& table, std::int32_t first, const platform::PairBuffers& pairs, std::size_t count) {
+void offer_run_avx2(PeakTable& table, std::int32_t first, const PairBuffers& pairs, std::size_t count) {
   offer_run_scalar(table, first, pairs, count);
 }
 

@@ -1,8 +1,9 @@
-#include "platform/numbers/parse_pairs.h"
-
+// The scalar way of reading runs of pairs.
+#include "input/ways.h"
 #include "platform/numbers/parse_single.h"
 
-namespace platform {
+using platform::kNearEnd;
+using platform::NaN;
 
 PlainRun parse_pairs_scalar(const char* p, const char* end, const PairBuffers& out, std::size_t count,
                             std::string& scratch) {
@@ -14,12 +15,12 @@ PlainRun parse_pairs_scalar(const char* p, const char* end, const PairBuffers& o
     const char* q = run.end;
     float x, y;
     // A NaN ends the run too: the item reader reads that pair, and it is counted.
-    if (!quick_item(q, end, false, x, scratch, NaN::kNoNumber) || !quick_item(q, end, false, y, scratch, NaN::kNoNumber) ||
-        q >= stop) {
+    if (!platform::quick_item(q, end, false, x, scratch, NaN::kNoNumber) ||
+        !platform::quick_item(q, end, false, y, scratch, NaN::kNoNumber) || q >= stop) {
       break;
     }
-    const char* const blanks_end = skip_blanks(q);
-    const char* const next = past_line_end(blanks_end);
+    const char* const blanks_end = platform::skip_blanks(q);
+    const char* const next = platform::past_line_end(blanks_end);
     if (next > stop) break;
     out.xy[2 * run.pairs] = x;
     out.xy[2 * run.pairs + 1] = y;
@@ -32,5 +33,3 @@ PlainRun parse_pairs_scalar(const char* p, const char* end, const PairBuffers& o
   }
   return run;
 }
-
-}  // namespace platform

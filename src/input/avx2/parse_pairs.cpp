@@ -1,16 +1,25 @@
-#include "platform/numbers/parse_pairs.h"
-
+// The AVX2 way of reading runs of pairs.
 #include <algorithm>
 #include <bit>
 
+#include "input/ways.h"
 #include "platform/numbers/char_class.h"
+#include "platform/numbers/decimal.h"
 #include "platform/numbers/parse_single.h"
 #include "platform/target.h"
 
 #if KASOR_AVX2_KERNELS
 #include <immintrin.h>
 
-namespace platform {
+using platform::Decimal;
+using platform::kDecimalPowerBias;
+using platform::kNearEnd;
+using platform::NaN;
+using platform::past_line_end;
+using platform::Scan;
+using platform::scan_single;
+using platform::skip_blanks;
+
 namespace {
 
 // A stretch is read in blocks of 64 bytes, at most this many at a time.
@@ -349,11 +358,8 @@ KASOR_AVX2 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairB
   return run;
 }
 
-}  // namespace platform
-
 #else
 
-namespace platform {
 // No AVX2 kernels here: this way is never chosen, and an empty run would
 // leave every pair to the item reader.
 PlainRun parse_pairs_avx2(const char* p, const char*, const PairBuffers&, std::size_t, std::string&) {
@@ -361,6 +367,5 @@ PlainRun parse_pairs_avx2(const char* p, const char*, const PairBuffers&, std::s
   run.end = p;
   return run;
 }
-}  // namespace platform
 
 #endif
