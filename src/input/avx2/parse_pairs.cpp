@@ -13,6 +13,9 @@
 
 using platform::Decimal;
 using platform::kDecimalPowerBias;
+using platform::kDecimalPowerShift;
+using platform::kMostExactPower;
+using platform::kMostExactSignificand;
 using platform::kNearEnd;
 using platform::NaN;
 using platform::past_line_end;
@@ -25,6 +28,14 @@ namespace {
 // A stretch is read in blocks of 64 bytes, at most this many at a time.
 constexpr std::size_t kMostBlocks = 128;
 constexpr std::size_t kMostItems = 2 * 256;
+// Each item's shape is read from this many bits of the mask planes from its
+// first byte on: the longest item of the common form ("-1234.567e+01", 13
+// characters) and the separator after it fit.
+constexpr int kWindowBits = 25;
+// The common form has at most this many digits, which one 8-byte gather holds.
+constexpr int kMostDigits = 8;
+// An exponent of the common form: its letter, its sign and two digits.
+constexpr int kExponentLength = 4;
 
 // Bits of the 64 bytes at p, one per byte: where they are separators
 // (blank, tab, comma, CR, LF), where they are digits or points, where they
@@ -90,10 +101,10 @@ KASOR_AVX2 inline __m256i trailing_zeros(__m256i x) {
   return _mm256_sub_epi32(_mm256_srli_epi32(bits, 23), _mm256_set1_epi32(127));
 }
 
-// 25 bits of a mask plane from each item's first byte on.
+// kWindowBits bits of a mask plane from each item's first byte on.
 KASOR_AVX2 inline __m256i window(const std::uint64_t* plane, __m256i byte, __m256i shift) {
   const __m256i w = _mm256_i32gather_epi32(reinterpret_cast<const int*>(plane), byte, 1);
-  return _mm256_and_si256(_mm256_srlv_epi32(w, shift), _mm256_set1_epi32(0x1FFFFFF));
+  return _mm256_and_si256(_mm256_srlv_epi32(w, shift), _mm256_set1_epi32((1 << kWindowBits) - 1));
 }
 
 // The significands of four items: up to 8 digits in the 8 bytes from each
@@ -120,7 +131,10 @@ KASOR_AVX2 inline __m256i significands(const char* p, __m128i first, __m128i poi
 // digits with at most one point, and optionally e or E, a sign and two
 // digits. Its significand, if at most 2^24, and its power of ten, if at most
 // 10 either way, are exact singles, so one IEEE multiplication or division
-// gives the correctly rounded value. Eight items are read at once, in 32-bit
+// gives the correctly rounded value: Clinger's fast path (W. D. Clinger,
+// "How to Read Floating Point Numbers Accurately", PLDI 1990), as fast_float
+// takes it for a mantissa up to max_mantissa_fast_path; the limits are
+// platform/numbers/decimal.h's, where the decimals kept are packed. Eight items are read at once, in 32-bit
 // lanes, in two steps over a stretch: first the shape of each from the
 // masks, then the values from the text. Each step's loads depend only on
 // what the step before stored, so that the groups of eight overlap in the
@@ -150,9 +164,11 @@ KASOR_AVX2 inline void shape_eight(const Masks& m, const std::uint32_t* starts, 
 
   // The mantissa runs from after the sign to the first byte that is neither
   // digit nor point: the item's end, or the letter of an exponent four
-  // bytes before it whose last two bytes are digits.
-  const __m256i four = _mm256_set1_epi32(4);
-  const __m256i other = _mm256_andnot_si256(_mm256_or_si256(digits_points, sign), _mm256_set1_epi32(0x3FFFFFF));
+  // bytes before it whose last two bytes are digits. The bit after the
+  // window counts as such a byte, so that every mantissa ends.
+  const __m256i four = _mm256_set1_epi32(kExponentLength);
+  const __m256i other =
+      _mm256_andnot_si256(_mm256_or_si256(digits_points, sign), _mm256_set1_epi32((1 << (kWindowBits + 1)) - 1));
   const __m256i mantissa_end = trailing_zeros(other);
   const __m256i has_exponent = _mm256_cmpeq_epi32(mantissa_end, _mm256_sub_epi32(length, four));
   const __m256i exponent_digits =
@@ -165,15 +181,18 @@ KASOR_AVX2 inline void shape_eight(const Masks& m, const std::uint32_t* starts, 
   const __m256i count = _mm256_add_epi32(characters, has_point);  // has_point is -1 or 0
   const __m256i before_point = _mm256_blendv_epi8(count, _mm256_sub_epi32(trailing_zeros(points), sign), has_point);
 
+  // Not of the common form, each lane all ones or zero. An item longer than
+  // the window has a negative length, which no mantissa ends at or four
+  // bytes before.
   const __m256i all = _mm256_set1_epi32(-1);
-  // An item longer than the window has a negative length, which no
-  // mantissa ends at or four bytes before.
-  const __m256i failed = _mm256_or_si256(
-      _mm256_xor_si256(_mm256_or_si256(_mm256_cmpeq_epi32(mantissa_end, length),
-                                       _mm256_and_si256(has_exponent, _mm256_cmpeq_epi32(exponent_digits, _mm256_set1_epi32(3)))),
-                       all),
-      _mm256_or_si256(_mm256_xor_si256(_mm256_cmpeq_epi32(two_points, zero), all),
-                      _mm256_or_si256(_mm256_cmpgt_epi32(characters, _mm256_set1_epi32(8)), _mm256_cmpgt_epi32(one, count))));
+  const __m256i ends_at_the_item_end = _mm256_cmpeq_epi32(mantissa_end, length);
+  const __m256i ends_at_an_exponent = _mm256_and_si256(has_exponent, _mm256_cmpeq_epi32(exponent_digits, _mm256_set1_epi32(3)));
+  const __m256i ends_elsewhere = _mm256_xor_si256(_mm256_or_si256(ends_at_the_item_end, ends_at_an_exponent), all);
+  const __m256i more_points = _mm256_xor_si256(_mm256_cmpeq_epi32(two_points, zero), all);
+  const __m256i too_many_digits = _mm256_cmpgt_epi32(characters, _mm256_set1_epi32(kMostDigits));
+  const __m256i no_digit = _mm256_cmpgt_epi32(one, count);
+  const __m256i failed =
+      _mm256_or_si256(_mm256_or_si256(ends_elsewhere, more_points), _mm256_or_si256(too_many_digits, no_digit));
   const __m256i shape = _mm256_or_si256(
       _mm256_or_si256(before_point, _mm256_slli_epi32(count, kDigitsShift)),
       _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(has_exponent, _mm256_set1_epi32(1 << kExponentShift)),
@@ -189,7 +208,7 @@ KASOR_AVX2 inline void value_eight(const char* p, const std::uint32_t* starts, c
                                    const std::int32_t* shapes, float* values, Decimal* decimals,
                                    std::uint32_t& slow) {
   const __m256i one = _mm256_set1_epi32(1);
-  const __m256i four = _mm256_set1_epi32(4);
+  const __m256i four = _mm256_set1_epi32(kExponentLength);
   const __m256i low_nibble = _mm256_set1_epi32(0xF);
   const __m256i start = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(starts));
   const __m256i length = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lengths));
@@ -227,12 +246,20 @@ KASOR_AVX2 inline void value_eight(const char* p, const std::uint32_t* starts, c
   const __m256i w = _mm256_permute2x128_si256(_mm256_permutevar8x32_epi32(low, even),
                                               _mm256_permutevar8x32_epi32(high, even), 0x20);
 
-  const __m256i failed = _mm256_or_si256(
-      _mm256_or_si256(shape, _mm256_andnot_si256(good_exponent, has_exponent)),  // only the top bits count,
-      _mm256_or_si256(_mm256_cmpgt_epi32(w, _mm256_set1_epi32(1 << 24)),
-                      _mm256_cmpgt_epi32(_mm256_abs_epi32(q), _mm256_set1_epi32(10))));
+  // Not for the fast path (only the lanes' top bits count): not of the
+  // common form (the shape's top bit), an exponent that is none, or a
+  // significand or power of ten that is no exact single.
+  const __m256i bad_exponent = _mm256_andnot_si256(good_exponent, has_exponent);
+  const __m256i significand_too_large = _mm256_cmpgt_epi32(w, _mm256_set1_epi32(static_cast<int>(kMostExactSignificand)));
+  const __m256i power_too_large = _mm256_cmpgt_epi32(_mm256_abs_epi32(q), _mm256_set1_epi32(kMostExactPower));
+  const __m256i failed = _mm256_or_si256(_mm256_or_si256(shape, bad_exponent),
+                                         _mm256_or_si256(significand_too_large, power_too_large));
 
   // w times or over 10^|q|: both exact singles, one correctly rounded operation.
+  // A permutation picks a lane by the low three bits of the power: 0 to 7
+  // from the first table, 8, 9 and 10 from the first lanes of the second
+  // (the rest is never picked).
+  static_assert(kMostExactPower == 10, "the tables hold the powers up to 10^10");
   const __m256i power = _mm256_abs_epi32(q);
   const __m256 low_powers = _mm256_setr_ps(1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f);
   const __m256 high_powers = _mm256_setr_ps(1e8f, 1e9f, 1e10f, 1e10f, 1e10f, 1e10f, 1e10f, 1e10f);
@@ -243,7 +270,9 @@ KASOR_AVX2 inline void value_eight(const char* p, const std::uint32_t* starts, c
   __m256 value = _mm256_blendv_ps(_mm256_mul_ps(whole, scale), _mm256_div_ps(whole, scale), _mm256_castsi256_ps(q));
   value = _mm256_or_ps(value, _mm256_castsi256_ps(_mm256_slli_epi32(sign, 31)));
   _mm256_storeu_ps(values, value);
-  const __m256i decimal = _mm256_or_si256(w, _mm256_slli_epi32(_mm256_add_epi32(q, _mm256_set1_epi32(kDecimalPowerBias)), 25));
+  // The decimals, packed as platform::decimal packs one.
+  const __m256i decimal =
+      _mm256_or_si256(w, _mm256_slli_epi32(_mm256_add_epi32(q, _mm256_set1_epi32(kDecimalPowerBias)), kDecimalPowerShift));
   _mm256_storeu_ps(reinterpret_cast<float*>(decimals), _mm256_blendv_ps(_mm256_castsi256_ps(decimal), _mm256_setzero_ps(), _mm256_castsi256_ps(failed)));
   slow = static_cast<std::uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(failed)));
 }
@@ -252,6 +281,102 @@ KASOR_AVX2 inline void value_eight(const char* p, const std::uint32_t* starts, c
 // out, it would otherwise branch to a copy of the rest for the known zero,
 // a branch that goes the other way with every block's number of items.
 inline void hide(std::uint64_t& x) { asm("" : "+r"(x)); }
+
+// Stage 1, the index of a stretch: the masks of its blocks, where its lines
+// end, and where every item starts, as offsets from its start.
+struct Index {
+  Masks masks;
+  std::uint64_t line_ends[kMostBlocks];
+  std::uint32_t starts[kMostItems + 64 + 16];
+  std::size_t blocks = 0;
+  std::size_t started = 0;  // items found
+};
+
+// The next eight starts of items in a block, from the bits of `item_starts`
+// (fewer are left as the bits run out; what is written past them is never read).
+KASOR_AVX2 inline void put_eight_starts(std::uint32_t* out, std::uint32_t base, std::uint64_t& item_starts) {
+#pragma GCC unroll 8
+  for (int k = 0; k < 8; ++k) {
+    out[k] = base + static_cast<std::uint32_t>(std::countr_zero(item_starts));
+    item_starts &= item_starts - 1;
+    hide(item_starts);
+  }
+}
+
+// Indexes blocks of 64 bytes from `p` on, before `stop`, until `wanted` items
+// and one more are found: the end of each one wanted lies before the next
+// one's start. Two blocks of zeros follow the masks.
+KASOR_AVX2 inline void index_stretch(const char* p, const char* stop, std::size_t wanted, Index& index) {
+  std::uint64_t before = 1;  // the byte before p counts as a separator: p is where an item may start
+  std::size_t& blocks = index.blocks;
+  for (const char* block = p; block < stop && blocks < kMostBlocks && index.started <= wanted; block += 64, ++blocks) {
+    const Block b = classify(block);
+    index.masks.separators[blocks] = b.separators;
+    index.masks.digits_points[blocks] = b.digits_points;
+    index.masks.points_minus[blocks] = b.points_minus;
+    index.line_ends[blocks] = b.line_ends;
+    std::uint64_t item_starts = ~b.separators & ((b.separators << 1) | before);
+    before = b.separators >> 63;
+    const auto base = static_cast<std::uint32_t>(block - p);
+    // Eight at a time; only a block with more items takes another round.
+    std::uint32_t* out = index.starts + index.started;
+    index.started += static_cast<std::size_t>(std::popcount(item_starts));
+    for (; item_starts; out += 8) put_eight_starts(out, base, item_starts);
+  }
+  for (std::size_t k = 0; k < 2; ++k) {
+    index.masks.separators[blocks + k] = index.masks.digits_points[blocks + k] = index.masks.points_minus[blocks + k] = 0;
+  }
+}
+
+// Stage 2, the values: reads `items` items of the stretch at `p` into
+// `out`, eight at a time, each item of another form on its own as the item
+// reader's quick way reads it, with its length in `lengths`. Returns the
+// pairs read: all, or those before the first item that is no number or a NaN.
+KASOR_AVX2 inline std::size_t read_values(const char* p, const char* end, const Index& index, std::size_t items,
+                                          const PairBuffers& out, std::int32_t* lengths, std::string& scratch) {
+  float* const values = out.xy;
+  Decimal* const decimals = out.read;
+  std::int32_t shapes[kMostItems + 8];
+  std::size_t pairs = items / 2;
+  for (std::size_t group = 0; group < items; group += 8) {
+    shape_eight(index.masks, index.starts + group, lengths + group, shapes + group);
+  }
+  for (std::size_t group = 0; group < items; group += 8) {
+    std::uint32_t slow;
+    value_eight(p, index.starts + group, lengths + group, shapes + group, values + group, decimals + group, slow);
+    for (; slow; slow &= slow - 1) {
+      const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(slow));
+      if (i >= items) break;
+      // The quick way also finds the end of an item longer than a window. A
+      // NaN ends the run too: the item reader reads that pair, and it is counted.
+      const char* const item = p + index.starts[i];
+      const char* item_end;
+      if (scan_single(item, end, false, values[i], item_end, scratch, NaN::kNoNumber) != Scan::kNumber) {
+        pairs = std::min(pairs, i / 2);
+        break;
+      }
+      lengths[i] = static_cast<std::int32_t>(item_end - item);
+    }
+    if (2 * pairs < group + 8) break;  // the last group, or one with an item that is no plain number
+  }
+  return pairs;
+}
+
+// Stage 3, the line ends passed in the first `passed` bytes, counted from the
+// blocks' masks; a line end just beyond the blocks indexed is the last pair's
+// own (`line_end_last`).
+inline std::uint64_t line_ends_passed(const Index& index, std::size_t passed, bool line_end_last) {
+  const std::size_t scanned = 64 * index.blocks;
+  const std::size_t counted = std::min(passed, scanned);
+  std::uint64_t lines = 0;
+  for (std::size_t k = 0; k < counted / 64; ++k) lines += static_cast<std::uint64_t>(std::popcount(index.line_ends[k]));
+  if (counted % 64) {
+    lines += static_cast<std::uint64_t>(
+        std::popcount(index.line_ends[counted / 64] & ((std::uint64_t{1} << (counted % 64)) - 1)));
+  }
+  if (line_end_last && passed - 1 >= scanned) ++lines;
+  return lines;
+}
 
 }  // namespace
 
@@ -264,73 +389,16 @@ KASOR_AVX2 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairB
   // is cut by the end of the data, and every look-ahead stays inside it.
   const char* const stop = end - kNearEnd;
 
-  // Index the stretch: the masks of its blocks, and where every item starts,
-  // as offsets from p; one item more than wanted, so that the end of each one
-  // wanted lies before the next one's start.
-  Masks masks;
-  std::uint64_t line_ends[kMostBlocks];
-  std::uint32_t starts[kMostItems + 64 + 16];
-  std::size_t started = 0, blocks = 0;
+  Index index;
   const std::size_t wanted = 2 * std::min(count, kMostItems / 2);
-  std::uint64_t before = 1;  // the byte before p counts as a separator: p is where an item may start
-  for (const char* block = p; block < stop && blocks < kMostBlocks && started <= wanted; block += 64, ++blocks) {
-    const Block b = classify(block);
-    masks.separators[blocks] = b.separators;
-    masks.digits_points[blocks] = b.digits_points;
-    masks.points_minus[blocks] = b.points_minus;
-    line_ends[blocks] = b.line_ends;
-    std::uint64_t item_starts = ~b.separators & ((b.separators << 1) | before);
-    before = b.separators >> 63;
-    const auto base = static_cast<std::uint32_t>(block - p);
-    // Eight at a time; only a block with more items takes another round.
-    std::uint32_t* out = starts + started;
-    started += static_cast<std::size_t>(std::popcount(item_starts));
-    while (item_starts) {
-#define KASOR_NEXT_START(k)                                                         \
-  out[k] = base + static_cast<std::uint32_t>(std::countr_zero(item_starts)); \
-  item_starts &= item_starts - 1;                                                   \
-  hide(item_starts);
-      KASOR_NEXT_START(0) KASOR_NEXT_START(1) KASOR_NEXT_START(2) KASOR_NEXT_START(3)
-      KASOR_NEXT_START(4) KASOR_NEXT_START(5) KASOR_NEXT_START(6) KASOR_NEXT_START(7)
-#undef KASOR_NEXT_START
-      out += 8;
-    }
-  }
-  for (std::size_t k = 0; k < 2; ++k) {
-    masks.separators[blocks + k] = masks.digits_points[blocks + k] = masks.points_minus[blocks + k] = 0;
-  }
-  const std::size_t items = std::min(started > 0 ? started - 1 : 0, wanted) & ~std::size_t{1};
-  for (std::size_t k = items; k < items + 8; ++k) starts[k] = 0;  // a last group of eight reads harmless items
+  index_stretch(p, stop, wanted, index);
+  const std::size_t items = std::min(index.started > 0 ? index.started - 1 : 0, wanted) & ~std::size_t{1};
+  for (std::size_t k = items; k < items + 8; ++k) index.starts[k] = 0;  // a last group of eight reads harmless items
 
-  // Read them, eight at a time, into their places; an item of another form
-  // on its own.
-  float* const values = out.xy;
-  Decimal* const decimals = out.read;
   std::int32_t lengths[kMostItems + 8];
-  std::int32_t shapes[kMostItems + 8];
+  std::size_t pairs = read_values(p, end, index, items, out, lengths, scratch);
+  auto end_of = [&](std::size_t i) { return index.starts[i] + static_cast<std::uint32_t>(lengths[i]); };
   const auto limit = static_cast<std::uint32_t>(stop - p);
-  std::size_t pairs = items / 2;
-  for (std::size_t group = 0; group < items; group += 8) shape_eight(masks, starts + group, lengths + group, shapes + group);
-  for (std::size_t group = 0; group < items; group += 8) {
-    std::uint32_t slow;
-    value_eight(p, starts + group, lengths + group, shapes + group, values + group, decimals + group, slow);
-    for (; slow; slow &= slow - 1) {
-      const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(slow));
-      if (i >= items) break;
-      // Read as the item reader's quick way reads it, which also finds the
-      // end of an item longer than a window.
-      const char* const item = p + starts[i];
-      const char* item_end;
-      // A NaN ends the run too: the item reader reads that pair, and it is counted.
-      if (scan_single(item, end, false, values[i], item_end, scratch, NaN::kNoNumber) != Scan::kNumber) {
-        pairs = std::min(pairs, i / 2);
-        break;
-      }
-      lengths[i] = static_cast<std::int32_t>(item_end - item);
-    }
-    if (2 * pairs < group + 8) break;  // the last group, or one with an item that is no plain number
-  }
-  auto end_of = [&](std::size_t i) { return starts[i] + static_cast<std::uint32_t>(lengths[i]); };
   while (pairs > 0 && end_of(2 * pairs - 1) >= limit) --pairs;
 
   // After the last pair: blanks and tabs, then one line end. A pair whose
@@ -345,16 +413,7 @@ KASOR_AVX2 PlainRun parse_pairs_avx2(const char* p, const char* end, const PairB
   if (pairs == 0) return run;
   run.pairs = pairs;
   run.end = q;
-  // The line ends passed, counted from the blocks' masks; a line end just
-  // beyond the blocks read is the last pair's own.
-  const auto passed = static_cast<std::size_t>(q - p);
-  const std::size_t scanned = 64 * blocks;
-  const std::size_t counted = std::min(passed, scanned);
-  for (std::size_t k = 0; k < counted / 64; ++k) run.lines += static_cast<std::uint64_t>(std::popcount(line_ends[k]));
-  if (counted % 64) {
-    run.lines += static_cast<std::uint64_t>(std::popcount(line_ends[counted / 64] & ((std::uint64_t{1} << (counted % 64)) - 1)));
-  }
-  if (run.line_end_last && passed - 1 >= scanned) ++run.lines;
+  run.lines = line_ends_passed(index, static_cast<std::size_t>(q - p), run.line_end_last);
   return run;
 }
 

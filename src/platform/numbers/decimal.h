@@ -10,12 +10,21 @@ namespace platform {
 
 using Decimal = std::uint32_t;
 
-inline constexpr int kDecimalPowerBias = 16;  // q + 16 in the top bits: never 0
+// The decimals that one IEEE operation turns into the correctly rounded
+// single (Clinger's fast path): a significand and a power of ten that are
+// both exact singles. Every significand up to 2^24 is; 10^10 = 2^10 * 5^10
+// is, 5^10 being below 2^24, and 10^11 is not.
+inline constexpr std::uint32_t kMostExactSignificand = std::uint32_t{1} << 24;
+inline constexpr int kMostExactPower = 10;
+
+// The significand in the low bits (2^24 needs 25), q + 16 above them: never 0.
+inline constexpr int kDecimalPowerShift = 25;
+inline constexpr int kDecimalPowerBias = 16;
 
 constexpr Decimal decimal(std::uint32_t w, int q) {
-  return w | static_cast<std::uint32_t>(q + kDecimalPowerBias) << 25;
+  return w | static_cast<std::uint32_t>(q + kDecimalPowerBias) << kDecimalPowerShift;
 }
-constexpr std::uint32_t significand_of(Decimal d) { return d & 0x1FFFFFFu; }
-constexpr int power_of(Decimal d) { return static_cast<int>(d >> 25) - kDecimalPowerBias; }
+constexpr std::uint32_t significand_of(Decimal d) { return d & ((Decimal{1} << kDecimalPowerShift) - 1); }
+constexpr int power_of(Decimal d) { return static_cast<int>(d >> kDecimalPowerShift) - kDecimalPowerBias; }
 
 }  // namespace platform
