@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <random>
@@ -249,7 +248,7 @@ TEST_F(EndToEnd, AWorkingFolderThatIsGoneOpensNothing) {
 #endif
 
 #ifndef _WIN32
-// Whatever the input, the run ends promptly and its memory stays bounded:
+// Whatever the input, the run's memory stays bounded:
 // the peak table (26 MiB) and the buffers, never a whole line or file. The
 // peak is measured by /usr/bin/time, which starts the program from a small
 // process (a child of this big test process would count its memory too).
@@ -277,15 +276,12 @@ TEST_F(EndToEnd, ResourcesStayBoundedWhateverTheInput) {
   };
   for (const auto& c : cases) {
     folder.write("KASOR.dat", c.input());
-    const auto start = std::chrono::steady_clock::now();
     const Ran ran = run(can_measure ? "/usr/bin/time -f %M -o \"" + rss_file.string() + "\" " : "");
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (c.status >= 0) {
       EXPECT_EQ(ran.status, c.status) << c.name << "\n" << ran.err.substr(0, 500);
     } else {
       EXPECT_TRUE(ran.status == 0 || ran.status == 3 || ran.status == 4) << c.name << ": " << ran.status;
     }
-    EXPECT_LT(seconds, 30) << c.name;
 #ifndef KASOR_SANITIZE
     if (can_measure) {
       // The last line holds the figure (a line about the exit status may come first).

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "platform/files/faults.h"
+#include "platform/system/interruption.h"
 #include "platform/runtime.h"
 #include "runtime_reset.h"
 #include "run/run.h"
@@ -232,16 +233,27 @@ TEST_F(FaultTest, AnInterruptionAfterTheRenameEndsAsACompletedRun) {
   EXPECT_EQ(run_with(faults), kExitOk);
   EXPECT_EQ(err, "Hinweis: abgebrochen, als KASOR_max.dat schon neu geschrieben war; das Ergebnis ist vollständig.\n");
   EXPECT_EQ(folder.read("KASOR_max.dat"), expected);
+  // Started under nohup, SIGHUP ignored: a hangup while it writes ends nothing.
+  std::signal(SIGHUP, SIG_IGN);
+  platform::answer_interruptions();
+  platform::Faults hangup;
+  hangup.before_call = [](platform::Call call) {
+    if (call == platform::Call::kWrite) std::raise(SIGHUP);
+  };
+  folder.write("KASOR_max.dat", "older\r\n");
+  EXPECT_EQ(run_with(hangup), kExitOk);
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(folder.read("KASOR_max.dat"), expected);
+  std::signal(SIGHUP, SIG_DFL);
 }
 
 TEST_F(FaultTest, TheResultKeepsThePermissionsOfTheOneItReplaces) {
+  using std::filesystem::perms;
   folder.write("KASOR_max.dat", "older\r\n");
-  std::filesystem::permissions(folder.path() / "KASOR_max.dat", std::filesystem::perms::owner_read |
-                                                                    std::filesystem::perms::owner_write |
-                                                                    std::filesystem::perms::group_read);
+  const perms kept = perms::owner_read | perms::owner_write | perms::group_read | perms::others_read;  // 0644
+  std::filesystem::permissions(folder.path() / "KASOR_max.dat", kept);
   ASSERT_EQ(run(options_for_this_machine()), kExitOk);
-  EXPECT_EQ(std::filesystem::status(folder.path() / "KASOR_max.dat").permissions(),
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
+  EXPECT_EQ(std::filesystem::status(folder.path() / "KASOR_max.dat").permissions(), kept);
 }
 #endif
 
@@ -289,6 +301,35 @@ TEST_F(FaultTest, AFileThatChangesWhileItIsReadIsNeverClean) {
           << where << ": " << err;
     }
   }
+}
+
+// Segments read a file replaced under its name while the one pass reads the
+// file it opened: their work is thrown away, and with it every node's peak,
+// the last one too, in a table large enough that its pages are given memory
+// rather than cleared.
+TEST_F(FaultTest, WorkThrownAwayLeavesNoPeakBehind) {
+  constexpr int kNodes = 5000;
+  std::string input = "ND " + std::to_string(kNodes) + "\r\n";
+  for (int step = 0; step < 8; ++step) {
+    input += "TS " + std::to_string(step) + "\r\n";
+    for (int node = 1; node <= kNodes; ++node) input += "0.5 0.5\r\n";
+  }
+  const std::filesystem::path name = folder.path() / "KASOR.dat";
+  folder.write("KASOR.dat", input);
+  std::string replaced = input;
+  replaced.replace(replaced.find("TS 1\r\n") - 9, 7, "9.5 9.5");  // the last node, early on
+  platform::Faults faults;
+  faults.before_read = [&](std::uint64_t offset) {
+    if (offset != 0) return;
+    std::ofstream(folder.path() / "new", std::ios::binary) << replaced;
+    std::filesystem::rename(folder.path() / "new", name);
+  };
+  RunOptions options = options_for_this_machine();
+  options.read.segments = 2;
+  options.read.parallel_from_bytes = 0;
+  EXPECT_EQ(run_with(faults, options), kExitDamagedInput);
+  const std::string result = folder.read("KASOR_max.dat");
+  EXPECT_EQ(result.substr(result.size() - 19), "0.5           0.5\r\n");
 }
 
 TEST_F(FaultTest, ExactlyEnoughRoomIsEnough) {

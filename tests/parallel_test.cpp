@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -279,6 +281,31 @@ TEST_F(ParallelTest, ChunksLargerThanTheBufferAreWrittenWholeAndInOrder) {
   const Outcome sequential = run_with(1, 1);
   ASSERT_GT(sequential.result.size(), 2 * platform::OutputChannel::kOutputBufferSize);
   EXPECT_EQ(run_with(1, 3, 60000), sequential);
+}
+
+// Printed on several threads, the progress is told on the caller's thread
+// alone (whose status line it is), in order, up to every node.
+TEST_F(ParallelTest, ProgressIsToldOnOneThread) {
+  PeakTable table;
+  ASSERT_TRUE(create_peak_table(table));
+  WriteOptions options;
+  options.writers = 3;
+  options.nodes_per_chunk = 100;
+  options.parallel_from_nodes = 0;
+  std::vector<std::int32_t> told;
+  bool elsewhere = false;
+  const std::thread::id caller = std::this_thread::get_id();
+  options.printed = [&](std::int32_t nodes) {
+    elsewhere = elsewhere || std::this_thread::get_id() != caller;
+    told.push_back(nodes);
+  };
+  std::filesystem::path::string_type prefix = folder.path().native();
+  prefix += std::filesystem::path::preferred_separator;
+  ASSERT_TRUE(write_peak_data_set(prefix, 5000, table, options).status.ok());
+  release_peak_table(table);
+  EXPECT_FALSE(elsewhere);
+  EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+  EXPECT_EQ(told.back(), 5000);
 }
 
 // Magnitudes beyond the single range are all infinite as singles; the merge
