@@ -1,6 +1,7 @@
 # What `cmake --install` puts where, and the release packages CPack makes of it:
 #   Linux:   kasor-max-<version>-linux-<processor>.tar.gz and kasor-max_<version>_<arch>.deb
-#            (the program, the manual page, README.md and the license)
+#            (the program, the manual page, README.md and the license), for
+#            x86_64 (amd64) and, cross-built, aarch64 (arm64)
 #   Windows: kasor-max-<version>-win64.zip
 #            (the program, its console twin kasor-max.com, LIESMICH.txt: a short
 #            guide in German, and the license)
@@ -36,6 +37,10 @@ else()
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
   # Debian keeps a package's license as "copyright", beside a compressed changelog.
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright COMPONENT debian EXCLUDE_FROM_ALL)
+  if(KASOR_STATIC)
+    install(FILES cmake/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+            RENAME kasor-max COMPONENT debian EXCLUDE_FROM_ALL)
+  endif()
   configure_file(cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
   configure_file(docs/kasor-max.1.in ${CMAKE_BINARY_DIR}/man/kasor-max.1 @ONLY)
   find_program(GZIP gzip)
@@ -76,23 +81,41 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # The dependencies the binary really has, found by dpkg-shlibdeps.
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  endif()
+  # The dependencies the binary really has, found by dpkg-shlibdeps; a
+  # program linked statically has none.
+  if(NOT KASOR_STATIC)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  endif()
 endif()
+# Every time stamp in the packages the commit's (per-generator.cmake hands it to cpack).
+set(CPACK_KASOR_SOURCE_DATE_EPOCH "${KASOR_SOURCE_DATE_EPOCH}")
 include(CPack)
 
-# The release build makes the Windows package too, cross-built with MinGW-w64,
-# beside the Linux ones in build-release/packages.
+# The release build makes the Windows package and the aarch64 ones too,
+# cross-built with MinGW-w64 and g++-aarch64-linux-gnu, beside the x86_64 ones
+# in build-release/packages.
 if(KASOR_RELEASE AND NOT WIN32)
   include(ExternalProject)
-  ExternalProject_Add(windows-release
-    SOURCE_DIR ${CMAKE_SOURCE_DIR}
-    BINARY_DIR ${CMAKE_BINARY_DIR}/windows
-    CMAKE_GENERATOR ${CMAKE_GENERATOR}
-    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
-               -DCMAKE_BUILD_TYPE=Release -DKASOR_TESTS=OFF -DKASOR_WERROR=ON -DKASOR_RELEASE=OFF
-               -DKASOR_PACKAGES_DIR=${KASOR_PACKAGES_DIR}
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target kasor-max kasor-max-console
-    INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config <BINARY_DIR>/CPackConfig.cmake -B ${CMAKE_BINARY_DIR}/cpack
-    BUILD_ALWAYS TRUE)
+  foreach(target windows aarch64)
+    if(target STREQUAL "windows")
+      set(toolchain mingw-w64-x86_64.cmake)
+      set(programs kasor-max kasor-max-console)
+    else()
+      set(toolchain aarch64-linux-gnu.cmake)
+      set(programs kasor-max)
+    endif()
+    ExternalProject_Add(${target}-release
+      SOURCE_DIR ${CMAKE_SOURCE_DIR}
+      BINARY_DIR ${CMAKE_BINARY_DIR}/${target}
+      CMAKE_GENERATOR ${CMAKE_GENERATOR}
+      CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}
+                 -DCMAKE_BUILD_TYPE=Release -DKASOR_TESTS=OFF -DKASOR_WERROR=ON -DKASOR_RELEASE=OFF
+                 -DKASOR_PACKAGES_DIR=${KASOR_PACKAGES_DIR} -DKASOR_SOURCE_DATE_EPOCH=${KASOR_SOURCE_DATE_EPOCH}
+      BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target ${programs}
+      INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config <BINARY_DIR>/CPackConfig.cmake -B ${CMAKE_BINARY_DIR}/cpack
+      BUILD_ALWAYS TRUE)
+  endforeach()
 endif()

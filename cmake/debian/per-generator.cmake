@@ -1,4 +1,9 @@
-# Read by cpack for each generator. The archives take what `cmake --install`
+# Read by cpack for each generator. Every time stamp in a package is the
+# commit's, so that two builds of one commit give the same bytes.
+if(CPACK_KASOR_SOURCE_DATE_EPOCH)
+  set(ENV{SOURCE_DATE_EPOCH} "${CPACK_KASOR_SOURCE_DATE_EPOCH}")
+endif()
+# The archives take what `cmake --install`
 # installs; the .deb takes the license under Debian's name for it,
 # "copyright", and a changelog, as one package of those components.
 if(CPACK_GENERATOR STREQUAL "DEB")
