@@ -46,7 +46,7 @@ void prepare_peak_table(PeakTable& table, std::int32_t nodes);
 
 // The square of (x, y)'s magnitude: x and y widened to double, squared and
 // added in double. The magnitude is its root in double, rounded once to
-// single precision. (offer_avx2 computes the same four nodes at a time.)
+// single precision. (The AVX2 way's offer_run_avx2 computes it four nodes at a time.)
 inline double sum_of_squares(float x, float y) {
   return platform::__vbaPowerR8(static_cast<double>(x), 2.0) + platform::__vbaPowerR8(static_cast<double>(y), 2.0);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Item descriptors, as __vbaInputFile and __vbaPrintFile take them: a
+// Item descriptors, as the item reader and the print routine take them: a
 // 16-bit little-endian item count, then one byte per item. Its low six bits
 // give the item's type; for printing, its top two bits say what follows it.
 

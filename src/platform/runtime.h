@@ -4,7 +4,7 @@
 // layer.
 //
 // Several services keep the names the program has always called them by
-// (__vbaFileOpen, __vbaInputFile, ...). Identifiers with a double underscore are
+// (__vbaFileOpen, __vbaI4ErrVar, ...). Identifiers with a double underscore are
 // reserved for the C++ implementation, but these are the services' established
 // names and every caller knows them so; they stay, inside namespace platform.
 
